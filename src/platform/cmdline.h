@@ -1,0 +1,29 @@
+// Splitting the raw command line into the argc/argv that main receives.
+#ifndef TAMSEL_CMDLINE_H
+#define TAMSEL_CMDLINE_H
+
+#include "platform.h"
+
+// Start-up failures, written to standard error as they stand (CR LF before and after).
+constexpr char NoCopySpace[] = "\r\nNo space for copy of command line\r\n";
+constexpr char NoVectorSpace[] = "\r\nNo space for command line argument vector\r\n";
+constexpr char NoCodePage[] =
+    "\r\nError: system code page access failure; MBCS table not initialized\r\n";
+
+// Marks in isLead (256 entries, all false on entry) the lead bytes of the ANSI code page.
+// Returns false when the code page could not be read; no byte is then a lead byte.
+bool ReadLeadBytes(bool* isLead);
+
+// Splits commandLine (program name first) into *argc and *argv, with argv[0] = program and
+// argv[*argc] null. Blanks and tabs separate; double quotes group and are dropped; a backslash
+// before a double quote makes it literal; a lead byte keeps the byte after it; nothing else is
+// special and wildcards are not expanded. Copy and vector come from the process heap and live
+// for the whole run. Returns null, or the failure text when memory runs out.
+const char* SplitCommandLine(const char* commandLine, const bool* isLead, char* program, int* argc,
+                             char*** argv);
+
+// The whole start-up but the process exit: code page, command line, main. Returns the exit
+// code; start-up failures are reported on standard error and give 1.
+int RunTamsel();
+
+#endif

@@ -1,0 +1,101 @@
+// Every operating-system operation Tamsel calls, under its Win32 name, with what it is given
+// and what the caller relies on. On Windows these are the real imports of KERNEL32.DLL and
+// USER32.DLL; the host tests link the same names against a recording fake.
+#ifndef TAMSEL_PLATFORM_H
+#define TAMSEL_PLATFORM_H
+
+#if defined(_WIN32)
+#define WINAPI __stdcall
+#define WINAPIV __cdecl
+#define TAMSEL_IMPORT __declspec(dllimport)
+#else
+#define WINAPI
+#define WINAPIV
+#define TAMSEL_IMPORT
+#endif
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned int UINT;
+typedef unsigned int DWORD;  // 32 bits on both Windows and the test host
+typedef __SIZE_TYPE__ SIZE_T;
+typedef void* HANDLE;
+typedef HANDLE HGLOBAL;
+typedef struct HWND__* HWND;
+
+#define INVALID_HANDLE_VALUE ((HANDLE)(__INTPTR_TYPE__)-1)
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+
+#define MB_OK 0x00000000u
+#define MB_OKCANCEL 0x00000001u
+#define MB_ICONQUESTION 0x00000020u
+#define MB_ICONWARNING 0x00000030u
+#define MB_ICONINFORMATION 0x00000040u
+#define IDOK 1
+#define IDCANCEL 2
+
+#define GMEM_MOVEABLE 0x0002u
+#define GMEM_ZEROINIT 0x0040u
+#define GMEM_DDESHARE 0x2000u
+
+#define CF_TEXT 1u
+#define CP_ACP 0u
+#define MAX_LEADBYTES 12
+
+typedef struct CPINFO {
+    UINT MaxCharSize;
+    BYTE DefaultChar[2];
+    BYTE LeadByte[MAX_LEADBYTES];  // pairs of first/last lead byte, ended by a 0,0 pair
+} CPINFO;
+
+extern "C" {
+
+// ---- USER32.DLL ----
+
+// Modal box with no owner when hWnd is null. For MB_OKCANCEL returns IDOK or IDCANCEL (closing
+// the box is IDCANCEL); 0 or, under Wine without a display, -1 when it cannot be shown.
+TAMSEL_IMPORT int WINAPI MessageBoxA(HWND hWnd, const char* text, const char* caption, UINT type);
+// Formats into out (at most 1024 bytes, zero-terminated); only %d is used by Tamsel.
+TAMSEL_IMPORT int WINAPIV wsprintfA(char* out, const char* format, ...);
+// Nonzero when the clipboard was opened; fails while another window holds it open.
+TAMSEL_IMPORT BOOL WINAPI OpenClipboard(HWND owner);
+TAMSEL_IMPORT BOOL WINAPI EmptyClipboard(void);
+// Returns the handle on success, from then on the block belongs to the system; null on failure.
+TAMSEL_IMPORT HANDLE WINAPI SetClipboardData(UINT format, HANDLE data);
+TAMSEL_IMPORT BOOL WINAPI CloseClipboard(void);
+
+// ---- KERNEL32.DLL ----
+
+// The standard handle, null when the process has none, INVALID_HANDLE_VALUE when unusable.
+TAMSEL_IMPORT HANDLE WINAPI GetStdHandle(DWORD which);
+// Nonzero on success with *done bytes stored (0 at the end of input); zero on failure. Never
+// stores more than size bytes.
+TAMSEL_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done,
+                                   void* overlapped);
+TAMSEL_IMPORT BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* done,
+                                    void* overlapped);
+// A block of at least size bytes, all zero with GMEM_ZEROINIT; null on failure.
+TAMSEL_IMPORT HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T size);
+// The address of the block's first byte, or null.
+TAMSEL_IMPORT void* WINAPI GlobalLock(HGLOBAL block);
+TAMSEL_IMPORT BOOL WINAPI GlobalUnlock(HGLOBAL block);
+// Appends source up to its first zero byte to the text at dest and zero-terminates it.
+TAMSEL_IMPORT char* WINAPI lstrcatA(char* dest, const char* source);
+TAMSEL_IMPORT void WINAPI Sleep(DWORD milliseconds);
+// The whole command line, program name first.
+TAMSEL_IMPORT char* WINAPI GetCommandLineA(void);
+// Full path of the running program (module null); the length copied, 0 on failure.
+TAMSEL_IMPORT DWORD WINAPI GetModuleFileNameA(HANDLE module, char* path, DWORD size);
+// Nonzero when info was filled for the code page.
+TAMSEL_IMPORT BOOL WINAPI GetCPInfo(UINT codePage, CPINFO* info);
+TAMSEL_IMPORT HANDLE WINAPI GetProcessHeap(void);
+// Null on failure.
+TAMSEL_IMPORT void* WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T size);
+// Null on failure, the old block then stays valid.
+TAMSEL_IMPORT void* WINAPI HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T size);
+// Never returns.
+TAMSEL_IMPORT __attribute__((noreturn)) void WINAPI ExitProcess(UINT exitCode);
+}
+
+#endif

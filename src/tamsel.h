@@ -1,0 +1,27 @@
+// Tamsel's own routines: the dispatch, the two copy modes and the clipboard hand-off.
+#ifndef TAMSEL_H
+#define TAMSEL_H
+
+#include "platform/platform.h"
+
+// A sole argument starting with this character asks for help.
+constexpr char HelpSwitchChar = '/';
+// The most bytes taken from standard input in one run.
+constexpr DWORD StdinLimit = 8192;
+// The text block: movable, zero-filled, shareable with the clipboard.
+constexpr UINT TextBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE;  // 0x2042
+
+// Returns the exit code, 0 or 1. argv[0] is never read.
+int main(int argc, char** argv);
+int CopyArguments(int argc, char** argv);
+int CopyStandardInput();
+
+// Allocates a text block of size bytes and locks it. Returns its first byte and sets *block,
+// or returns null when it cannot be had (the caller warns).
+char* AllocateTextBlock(SIZE_T size, HGLOBAL* block);
+// Unlocks the filled block and makes it the clipboard's only content, as CF_TEXT. Returns
+// whether the text reached the clipboard. The block is never freed: on success it belongs to
+// the clipboard, on failure the process is about to end.
+bool PublishTextBlock(HGLOBAL block);
+
+#endif

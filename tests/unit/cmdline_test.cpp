@@ -1,0 +1,175 @@
+// The start-up's command-line splitting, its code-page lead bytes and its out-of-memory paths.
+#include "../../src/platform/cmdline.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_platform.h"
+
+namespace {
+
+const std::vector<BYTE> Cp932 = {0x81, 0x9F, 0xE0, 0xFC};
+
+struct Split {
+    const char* name;
+    std::string line;
+    std::vector<std::string> args;  // argv[1] onwards
+    std::vector<BYTE> lead = {};
+    friend void PrintTo(const Split& row, std::ostream* os) {
+        *os << row.name;
+    }  // not as bytes
+};
+
+const Split Splits[] = {
+    {"OnlyProgram", "tamsel", {}},
+    {"EmptyLine", "", {}},
+    {"TrailingBlanksAndTabs", "tamsel a \t ", {"a"}},
+    {"LeadingBlanks", "  tamsel a", {"a"}},
+    {"TabsSeparate", "tamsel\ta\t\tb", {"a", "b"}},
+    {"CrLfAreOrdinary", "tamsel a\r\nb", {"a\r\nb"}},
+    {"QuotedProgramWithBlank", "\"C:\\Program Files\\tamsel.exe\" a", {"a"}},
+    {"QuotedProgramTouchingText", "\"C:\\t\\tamsel.exe\"abc def", {"abc", "def"}},
+    {"QuotedProgramTouchingQuote", "\"C:\\t\\tamsel.exe\"\"a b\"", {"a b"}},
+    {"UnclosedQuotedProgram", "\"C:\\a b", {}},
+    {"ProgramNameKnowsNoQuotes", "tam\"sel a", {"a"}},
+    {"TouchingPiecesJoin", "tamsel a\"b c\"d", {"ab cd"}},
+    {"EmptyQuotesCount", "tamsel \"\" x \"\"", {"", "x", ""}},
+    {"EmptyStretchInside", "tamsel a\"\"b", {"ab"}},
+    {"UnclosedQuoteRunsToEnd", "tamsel \"a b  ", {"a b  "}},
+    {"BackslashQuote", "tamsel a\\\"b \"c\\\"d\"", {"a\"b", "c\"d"}},
+    {"DoubledBackslashStays", "tamsel a\\\\b c\\\\", {"a\\\\b", "c\\\\"}},
+    {"DoubledBackslashBeforeQuote", "tamsel a\\\\\"b c\"", {"a\\\"b", "c"}},
+    {"LoneBackslashes", "tamsel \\ a\\", {"\\", "a\\"}},
+    {"NoWildcardExpansion", "tamsel *.txt ? [a]", {"*.txt", "?", "[a]"}},
+    {"HighBytesSingleByteCodePage", "tamsel \xE4\xF6 \x81\"x y\"", {"\xE4\xF6", "\x81x y"}},
+    // With a double-byte code page the byte after a lead byte is never a quote, backslash or
+    // blank: 0x95 0x5C is one character whose second byte happens to be a backslash.
+    {"LeadByteShieldsBackslash", "tamsel \x95\\\"a b\"", {"\x95\\a b"}, Cp932},
+    {"WithoutLeadBytesSameIsLiteralQuote", "tamsel \x95\\\"a b\"", {"\x95\"a", "b"}},
+    {"LeadByteShieldsQuote", "tamsel \x81\" x", {"\x81\"", "x"}, Cp932},
+    {"LeadByteShieldsBlank", "tamsel \xFC b", {"\xFC b"}, Cp932},
+    {"LeadByteAtEnd", "tamsel a\xE0", {"a\xE0"}, Cp932},
+    {"LeadByteInsideQuotes", "tamsel \"\x9F\" c\"", {"\x9F\" c"}, Cp932},
+};
+
+class SplitTest : public testing::TestWithParam<Split> {};
+
+TEST_P(SplitTest, GivesTheseArguments) {
+    const Split& split = GetParam();
+    ResetFake();
+    script.leadRanges = split.lead;
+    bool isLead[256] = {};
+    ASSERT_TRUE(ReadLeadBytes(isLead));
+    char program[] = "C:\\tools\\tamsel.exe";
+    int argc = -1;
+    char** argv = nullptr;
+
+    ASSERT_EQ(SplitCommandLine(split.line.c_str(), isLead, program, &argc, &argv), nullptr);
+    ASSERT_EQ(argc, static_cast<int>(split.args.size()) + 1);
+    EXPECT_EQ(argv[0], program);
+    for (size_t i = 0; i < split.args.size(); ++i) EXPECT_EQ(argv[i + 1], split.args[i]) << i;
+    EXPECT_EQ(argv[argc], nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, SplitTest, testing::ValuesIn(Splits),
+                         [](const testing::TestParamInfo<Split>& info) { return info.param.name; });
+
+// The vector grows 16 entries at a time and keeps room for its closing null entry.
+TEST(SplitVector, GrowsPastSixteenArguments) {
+    ResetFake();
+    std::string line = "tamsel";
+    for (int i = 1; i <= 40; ++i) line += " " + std::to_string(i);
+    bool isLead[256] = {};
+    char program[] = "tamsel";
+    int argc;
+    char** argv;
+    ASSERT_EQ(SplitCommandLine(line.c_str(), isLead, program, &argc, &argv), nullptr);
+    ASSERT_EQ(argc, 41);
+    for (int i = 1; i <= 40; ++i) EXPECT_EQ(argv[i], std::to_string(i));
+    EXPECT_EQ(argv[41], nullptr);
+}
+
+// The whole start-up, from GetCommandLineA to main's exit code.
+struct Start {
+    const char* name;
+    std::string line;
+    int heapAllocs;  // HeapAlloc/HeapReAlloc calls that succeed before one fails; -1: none fails
+    bool codePageFails;
+    std::vector<BYTE> lead;
+    int exitCode;
+    std::string stderrBytes;
+    const char* clipboard;  // null: never set
+    friend void PrintTo(const Start& row, std::ostream* os) {
+        *os << row.name;
+    }  // not as bytes
+};
+
+std::string Args(int n) {
+    std::string line = "\"C:\\t\\tamsel.exe\"";
+    for (int i = 0; i < n; ++i) line += " a";
+    return line;
+}
+
+const Start Starts[] = {
+    {"CopiesSplitArguments",
+     "\"C:\\t\\tamsel.exe\" alpha \"beta gamma\"",
+     -1,
+     false,
+     {},
+     0,
+     "",
+     "alpha\r\nbeta gamma\r\n"},
+    {"ReadsLeadBytesOfCodePage", "tamsel \xFC \x81\\\"", -1, false, Cp932, 0, "",
+     "\xFC \x81\\\r\n"},
+    {"NoCopySpace", Args(1), 0, false, {}, 1, "\r\nNo space for copy of command line\r\n", nullptr},
+    {"NoVectorSpace",
+     Args(1),
+     1,
+     false,
+     {},
+     1,
+     "\r\nNo space for command line argument vector\r\n",
+     nullptr},
+    {"NoSpaceToGrowVector",
+     Args(20),
+     2,
+     false,
+     {},
+     1,
+     "\r\nNo space for command line argument vector\r\n",
+     nullptr},
+    {"CodePageUnreadableGoesOn",
+     "tamsel \x81 x",
+     -1,
+     true,
+     {},
+     0,
+     "\r\nError: system code page access failure; MBCS table not initialized\r\n",
+     "\x81\r\nx\r\n"},
+};
+
+class StartTest : public testing::TestWithParam<Start> {};
+
+TEST_P(StartTest, ReportsOnStandardErrorAndExits) {
+    const Start& start = GetParam();
+    ResetFake();
+    script.commandLine = start.line;
+    script.heapAllocsBeforeFailure = start.heapAllocs;
+    script.codePageFails = start.codePageFails;
+    script.leadRanges = start.lead;
+
+    EXPECT_EQ(RunTamsel(), start.exitCode);
+    EXPECT_EQ(fake.stderrBytes, start.stderrBytes);
+    EXPECT_EQ(fake.clipboardSet, start.clipboard != nullptr);
+    if (start.clipboard) {
+        EXPECT_EQ(fake.clipboard, start.clipboard);
+    }
+    // A failed start-up never reaches main, so no dialog is shown.
+    if (start.exitCode == 1) {
+        EXPECT_EQ(CallLog().find("MessageBoxA"), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(StartUp, StartTest, testing::ValuesIn(Starts),
+                         [](const testing::TestParamInfo<Start>& info) { return info.param.name; });
+
+}  // namespace

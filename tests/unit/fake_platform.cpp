@@ -1,0 +1,244 @@
+// The fake KERNEL32/USER32 for the host tests. Calls made with arguments the tool must never
+// pass (an owner window, a foreign buffer, another handle) are logged as BAD so that any
+// expected log fails on them.
+#include "fake_platform.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "../../src/messages.h"
+
+FakeScript script;
+FakeState fake;
+
+namespace {
+
+const HANDLE StderrHandle = reinterpret_cast<HANDLE>(0x20);
+const uintptr_t FirstBlock = 0x1000;
+
+std::vector<std::unique_ptr<std::vector<char>>> blocks;
+std::vector<void*> heapBlocks;
+
+void Log(const std::string& line) {
+    fake.calls.push_back(line);
+}
+
+std::string Escape(const char* text) {
+    std::string out;
+    for (; *text; ++text) {
+        if (*text == '\n') {
+            out += "\\n";
+        } else if (*text == '\r') {
+            out += "\\r";
+        } else {
+            out += *text;
+        }
+    }
+    return out;
+}
+
+std::vector<char>* Block(HANDLE handle) {
+    uintptr_t index = reinterpret_cast<uintptr_t>(handle) - FirstBlock;
+    return index < blocks.size() ? blocks[index].get() : nullptr;
+}
+
+bool LastBlock(HANDLE handle) {
+    return !blocks.empty() && Block(handle) == blocks.back().get();
+}
+
+bool HeapFails() {
+    if (script.heapAllocsBeforeFailure == 0) return true;
+    if (script.heapAllocsBeforeFailure > 0) --script.heapAllocsBeforeFailure;
+    return false;
+}
+
+}  // namespace
+
+void ResetFake() {
+    script = FakeScript();
+    fake = FakeState();
+    blocks.clear();
+    for (void* p : heapBlocks) std::free(p);
+    heapBlocks.clear();
+    std::memset(MessageText, 0, sizeof MessageText);
+}
+
+std::string CallLog() {
+    std::string log;
+    for (const std::string& call : fake.calls) log += (log.empty() ? "" : "; ") + call;
+    return log;
+}
+
+std::string LastBlockBytes() {
+    return blocks.empty() ? std::string()
+                          : std::string(blocks.back()->begin(), blocks.back()->end());
+}
+
+extern "C" {
+
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    bool sound = owner == nullptr && text == MessageText && std::strcmp(caption, "Tamsel") == 0;
+    char typeText[16];
+    std::snprintf(typeText, sizeof typeText, "0x%x", type);
+    Log(sound ? "MessageBoxA(" + std::string(typeText) + ", \"" + Escape(text) + "\")"
+              : "MessageBoxA(BAD owner, buffer or caption)");
+    if (script.dialogAnswers.empty()) return IDOK;
+    int answer = script.dialogAnswers.front();
+    script.dialogAnswers.pop_front();
+    return answer;
+}
+
+int wsprintfA(char* out, const char* format, ...) {
+    if (out != MessageText) Log("wsprintfA(BAD buffer)");
+    va_list values;
+    va_start(values, format);
+    int length = std::vsnprintf(out, 1024, format, values);
+    va_end(values);
+    return length;
+}
+
+BOOL OpenClipboard(HWND owner) {
+    Log(owner == nullptr ? "OpenClipboard(null)" : "OpenClipboard(BAD owner)");
+    if (script.openFailures > 0) {
+        --script.openFailures;
+        return 0;
+    }
+    ++fake.clipboardOpen;
+    return 1;
+}
+
+BOOL EmptyClipboard(void) {
+    Log("EmptyClipboard");
+    if (fake.clipboardOpen == 0) return 0;
+    fake.clipboard.clear();
+    fake.clipboardSet = false;
+    return 1;
+}
+
+HANDLE SetClipboardData(UINT format, HANDLE data) {
+    Log(LastBlock(data) ? "SetClipboardData(" + std::to_string(format) + ")"
+                        : "SetClipboardData(BAD handle)");
+    if (script.setDataFails || fake.clipboardOpen == 0 || !LastBlock(data)) return nullptr;
+    const std::vector<char>& block = *Block(data);
+    const char* zero = static_cast<const char*>(std::memchr(block.data(), 0, block.size()));
+    fake.clipboard = zero ? std::string(block.data(), zero) : "BAD unterminated block";
+    fake.clipboardSet = true;
+    fake.unlockedWhenSet = fake.locks == 0;
+    return data;
+}
+
+BOOL CloseClipboard(void) {
+    Log("CloseClipboard");
+    if (fake.clipboardOpen == 0) return 0;
+    --fake.clipboardOpen;
+    return 1;
+}
+
+HANDLE GetStdHandle(DWORD which) {
+    Log("GetStdHandle(" + std::to_string(static_cast<int>(which)) + ")");
+    return which == STD_INPUT_HANDLE ? script.stdinHandle : StderrHandle;
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapped) {
+    Log(file == script.stdinHandle && overlapped == nullptr
+            ? "ReadFile(" + std::to_string(size) + ")"
+            : "ReadFile(BAD handle or overlapped)");
+    fake.readSizes.push_back(size);
+    *done = 0;
+    if (script.reads.empty()) return 1;
+    FakeRead read = script.reads.front();
+    script.reads.pop_front();
+    if (!read.ok) return 0;
+    if (read.bytes.size() > size) read.bytes = "BAD read larger than asked";
+    std::memcpy(buffer, read.bytes.data(), read.bytes.size());
+    *done = static_cast<DWORD>(read.bytes.size());
+    return 1;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* done, void*) {
+    if (file == StderrHandle) fake.stderrBytes.append(static_cast<const char*>(buffer), size);
+    *done = size;
+    return 1;
+}
+
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T size) {
+    Log("GlobalAlloc(0x" +
+        [&] {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "%x", flags);
+            return std::string(hex);
+        }() +
+        ", " + std::to_string(size) + ")");
+    if (script.allocFails) return nullptr;
+    // Without GMEM_ZEROINIT the bytes are garbage, so a tool relying on zeros would show it.
+    blocks.push_back(std::make_unique<std::vector<char>>(size, (flags & GMEM_ZEROINIT) ? 0 : '?'));
+    fake.blockSize = size;
+    fake.locks = 0;
+    return reinterpret_cast<HGLOBAL>(FirstBlock + blocks.size() - 1);
+}
+
+void* GlobalLock(HGLOBAL handle) {
+    Log(LastBlock(handle) ? "GlobalLock" : "GlobalLock(BAD handle)");
+    if (script.lockFails || !LastBlock(handle)) return nullptr;
+    ++fake.locks;
+    return Block(handle)->data();
+}
+
+BOOL GlobalUnlock(HGLOBAL handle) {
+    Log(LastBlock(handle) ? "GlobalUnlock" : "GlobalUnlock(BAD handle)");
+    if (fake.locks > 0) --fake.locks;
+    return fake.locks > 0;
+}
+
+char* lstrcatA(char* dest, const char* source) {
+    return std::strcat(dest, source);
+}
+
+void Sleep(DWORD milliseconds) {
+    Log("Sleep(" + std::to_string(milliseconds) + ")");
+}
+
+char* GetCommandLineA(void) {
+    return const_cast<char*>(script.commandLine.c_str());
+}
+
+DWORD GetModuleFileNameA(HANDLE, char* path, DWORD size) {
+    std::snprintf(path, size, "C:\\tools\\tamsel.exe");
+    return static_cast<DWORD>(std::strlen(path));
+}
+
+BOOL GetCPInfo(UINT codePage, CPINFO* info) {
+    if (script.codePageFails || codePage != CP_ACP) return 0;
+    std::memset(info, 0, sizeof *info);
+    info->MaxCharSize = script.leadRanges.empty() ? 1 : 2;
+    std::memcpy(info->LeadByte, script.leadRanges.data(), script.leadRanges.size());
+    return 1;
+}
+
+HANDLE GetProcessHeap(void) {
+    return reinterpret_cast<HANDLE>(0x30);
+}
+
+void* HeapAlloc(HANDLE, DWORD, SIZE_T size) {
+    if (HeapFails()) return nullptr;
+    void* p = std::malloc(size);
+    heapBlocks.push_back(p);
+    return p;
+}
+
+void* HeapReAlloc(HANDLE, DWORD, void* block, SIZE_T size) {
+    if (HeapFails()) return nullptr;
+    void* p = std::realloc(block, size);
+    for (void*& known : heapBlocks) {
+        if (known == block) known = p;
+    }
+    return p;
+}
+
+void ExitProcess(UINT) {
+    std::abort();  // the start-up's tests stop short of it
+}
+}

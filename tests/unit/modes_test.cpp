@@ -1,0 +1,302 @@
+// Whole runs of main over the fake platform: dialogs, calls in order, clipboard bytes, exit code.
+#include <gtest/gtest.h>
+
+#include "../../src/tamsel.h"
+#include "fake_platform.h"
+
+namespace {
+
+using Setup = void (*)(FakeScript&);
+
+struct Case {
+    const char* name;
+    std::vector<std::string> args;  // argv[1] onwards; argv[0] is never read
+    Setup setup;
+    int exitCode;
+    std::string calls;
+    const char* clipboard;  // null: the clipboard was never set
+    friend void PrintTo(const Case& row, std::ostream* os) {
+        *os << row.name;
+    }  // not as bytes
+};
+
+std::string Box(const char* type, const std::string& text) {
+    return std::string("MessageBoxA(") + type + ", \"" + text + "\")";
+}
+std::string ArgsPrompt(int n) {
+    std::string count = std::to_string(n);
+    return Box("0x21", "Copy " + count + " arguments to clipboard?\\n" + count +
+                           " Parameter in die Zwischenablage kopieren?\\n");
+}
+std::string ArgsWarning(int size) {
+    std::string s = std::to_string(size);
+    return Box("0x30", "Error allocating global memory (size: " + s +
+                           ").\\nFehler bei Speicherreservierung (" + s + " Bytes).\\n");
+}
+const std::string Help =
+    Box("0x40",
+        "Copies all arguments to clipboard.\\nKopiert alle Parameter in die Zwischenablage.\\n");
+const std::string StdinPrompt =
+    "GetStdHandle(-10); " +
+    Box("0x21", "Copy STDIN to clipboard?\\nSTDIN in die Zwischenablage kopieren?\\n");
+const std::string StdinWarning = Box(
+    "0x30", "Error allocating global memory (8 KB).\\nFehler bei Speicherreservierung (8 KB).\\n");
+const std::string StdinBlock = "; GlobalAlloc(0x2042, 8193); GlobalLock; ";
+const std::string Handoff =
+    "GlobalUnlock; OpenClipboard(null); EmptyClipboard; SetClipboardData(1); CloseClipboard";
+const std::string Busy = "OpenClipboard(null); Sleep(100); ";
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+}
+
+void Nothing(FakeScript&) {}
+
+const Case Runs[] = {
+    // Help: only the first byte of a sole argument counts; the box's result never matters.
+    {"HelpQuestion", {"/?"}, Nothing, 0, Help, nullptr},
+    {"HelpLoneSlash", {"/"}, Nothing, 0, Help, nullptr},
+    {"HelpAnyPath", {"/any/path"}, Nothing, 0, Help, nullptr},
+    {"HelpBoxFailed", {"/h"}, [](FakeScript& s) { s.dialogAnswers = {0}; }, 0, Help, nullptr},
+    // Arguments mode: each argument plus CR LF, in a block of exactly that size plus one.
+    {"TwoArgumentsNoHelp",
+     {"/?", "x"},
+     Nothing,
+     0,
+     ArgsPrompt(2) + "; GlobalAlloc(0x2042, 8); GlobalLock; " + Handoff,
+     "/?\r\nx\r\n"},
+    {"BlankInsideArgument",
+     {"alpha", "beta gamma"},
+     Nothing,
+     0,
+     ArgsPrompt(2) + "; GlobalAlloc(0x2042, 20); GlobalLock; " + Handoff,
+     "alpha\r\nbeta gamma\r\n"},
+    {"EmptySoleArgument",
+     {""},
+     Nothing,
+     0,
+     ArgsPrompt(1) + "; GlobalAlloc(0x2042, 3); GlobalLock; " + Handoff,
+     "\r\n"},
+    {"HighBytesAndWildcards",
+     {"\xE4\xF6\xFC\xDF", "*.txt"},
+     Nothing,
+     0,
+     ArgsPrompt(2) + "; GlobalAlloc(0x2042, 14); GlobalLock; " + Handoff,
+     "\xE4\xF6\xFC\xDF\r\n*.txt\r\n"},
+    {"ArgumentsCancelled",
+     {"a"},
+     [](FakeScript& s) { s.dialogAnswers = {IDCANCEL}; },
+     0,
+     ArgsPrompt(1),
+     nullptr},
+    {"ArgumentsPromptFailed",
+     {"a"},
+     [](FakeScript& s) { s.dialogAnswers = {0}; },
+     1,
+     ArgsPrompt(1),
+     nullptr},
+    {"ArgumentsPromptNoDisplay",
+     {"a"},
+     [](FakeScript& s) { s.dialogAnswers = {-1}; },
+     1,
+     ArgsPrompt(1),
+     nullptr},
+    {"ArgumentsAllocFails",
+     {"alpha", "beta gamma"},
+     [](FakeScript& s) { s.allocFails = true; },
+     1,
+     ArgsPrompt(2) + "; GlobalAlloc(0x2042, 20); " + ArgsWarning(20),
+     nullptr},
+    {"ArgumentsLockFails",
+     {"a"},
+     [](FakeScript& s) { s.lockFails = true; },
+     1,
+     ArgsPrompt(1) + "; GlobalAlloc(0x2042, 4); GlobalLock; " + ArgsWarning(4),
+     nullptr},
+    // Hand-off: a busy clipboard is retried 10 times, 100 ms apart; failure is exit code 1.
+    {"ClipboardBusyBriefly",
+     {"a"},
+     [](FakeScript& s) { s.openFailures = 3; },
+     0,
+     ArgsPrompt(1) + "; GlobalAlloc(0x2042, 4); GlobalLock; GlobalUnlock; " + Repeat(Busy, 3) +
+         "OpenClipboard(null); EmptyClipboard; SetClipboardData(1); CloseClipboard",
+     "a\r\n"},
+    {"ClipboardBusyOnLastTry",
+     {"a"},
+     [](FakeScript& s) { s.openFailures = 9; },
+     0,
+     ArgsPrompt(1) + "; GlobalAlloc(0x2042, 4); GlobalLock; GlobalUnlock; " + Repeat(Busy, 9) +
+         "OpenClipboard(null); EmptyClipboard; SetClipboardData(1); CloseClipboard",
+     "a\r\n"},
+    {"ClipboardNeverOpens",
+     {"a"},
+     [](FakeScript& s) { s.openFailures = 10; },
+     1,
+     ArgsPrompt(1) + "; GlobalAlloc(0x2042, 4); GlobalLock; GlobalUnlock; " + Repeat(Busy, 9) +
+         "OpenClipboard(null)",
+     nullptr},
+    {"ClipboardRefusesData",
+     {"a"},
+     [](FakeScript& s) { s.setDataFails = true; },
+     1,
+     ArgsPrompt(1) + "; GlobalAlloc(0x2042, 4); GlobalLock; " + Handoff,
+     nullptr},
+    // Standard-input mode.
+    {"StdinInvalidHandle",
+     {},
+     [](FakeScript& s) { s.stdinHandle = INVALID_HANDLE_VALUE; },
+     1,
+     "GetStdHandle(-10)",
+     nullptr},
+    {"StdinCancelled",
+     {},
+     [](FakeScript& s) { s.dialogAnswers = {IDCANCEL}; },
+     0,
+     StdinPrompt,
+     nullptr},
+    {"StdinEmpty", {}, Nothing, 0, StdinPrompt + StdinBlock + "ReadFile(8192); " + Handoff, ""},
+    {"StdinPromptFailedGoesOn",
+     {},
+     [](FakeScript& s) {
+         s.dialogAnswers = {0};
+         s.reads = {{true, "x"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8191); " + Handoff,
+     "x"},
+    {"StdinNoDisplayGoesOn",
+     {},
+     [](FakeScript& s) { s.dialogAnswers = {-1}; },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); " + Handoff,
+     ""},
+    {"StdinPiecesKeepLineEnds",
+     {},
+     [](FakeScript& s) {
+         s.reads = {{true, "ab\r\n"}, {true, "c\n"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8188); ReadFile(8186); " + Handoff,
+     "ab\r\nc\n"},
+    {"StdinZeroBytesDroppedAlone",
+     {},
+     [](FakeScript& s) {
+         s.reads = {{true, std::string("ab\0cd", 5)}, {true, std::string("\0ef\0", 4)}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8187); ReadFile(8183); " + Handoff,
+     "abcdef"},
+    {"StdinFailedReadEndsInput",
+     {},
+     [](FakeScript& s) {
+         s.reads = {{true, "ab"}, {false, ""}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8190); " + Handoff,
+     "ab"},
+    {"StdinNullHandle",
+     {},
+     [](FakeScript& s) {
+         s.stdinHandle = nullptr;
+         s.reads = {{false, ""}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); " + Handoff,
+     ""},
+    {"StdinAllocFails",
+     {},
+     [](FakeScript& s) { s.allocFails = true; },
+     1,
+     StdinPrompt + "; GlobalAlloc(0x2042, 8193); " + StdinWarning,
+     nullptr},
+    {"StdinLockFails",
+     {},
+     [](FakeScript& s) { s.lockFails = true; },
+     1,
+     StdinPrompt + "; GlobalAlloc(0x2042, 8193); GlobalLock; " + StdinWarning,
+     nullptr},
+    {"StdinClipboardNeverOpens",
+     {},
+     [](FakeScript& s) { s.openFailures = 10; },
+     1,
+     StdinPrompt + StdinBlock + "ReadFile(8192); GlobalUnlock; " + Repeat(Busy, 9) +
+         "OpenClipboard(null)",
+     nullptr},
+};
+
+class RunTest : public testing::TestWithParam<Case> {};
+
+TEST_P(RunTest, DialogsCallsClipboardAndExitCode) {
+    const Case& run = GetParam();
+    ResetFake();
+    run.setup(script);
+    std::vector<std::string> args = run.args;
+    std::vector<char*> argv = {const_cast<char*>("tamsel.exe")};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    EXPECT_EQ(TamselMain(static_cast<int>(argv.size()) - 1, argv.data()), run.exitCode);
+    EXPECT_EQ(CallLog(), run.calls);
+    EXPECT_EQ(fake.clipboardSet, run.clipboard != nullptr);
+    if (run.clipboard) {
+        EXPECT_EQ(fake.clipboard, run.clipboard);
+        EXPECT_TRUE(fake.unlockedWhenSet);
+    }
+    EXPECT_EQ(fake.clipboardOpen, 0) << "every open clipboard is closed again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Main, RunTest, testing::ValuesIn(Runs),
+                         [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+// The arguments block is filled to its last byte: the text, then exactly one zero.
+TEST(ArgumentsBlock, IsSizedExactly) {
+    ResetFake();
+    std::vector<std::string> args = {"tamsel.exe", "alpha", "beta gamma"};
+    char* argv[] = {args[0].data(), args[1].data(), args[2].data(), nullptr};
+    ASSERT_EQ(TamselMain(3, argv), 0);
+    EXPECT_EQ(LastBlockBytes(), std::string("alpha\r\nbeta gamma\r\n\0", 20));
+}
+
+// Reading stops at the limit: no read asks for more than the room left, however the input is
+// split, and whatever lies beyond the first 8192 bytes is never asked for.
+struct Limit {
+    const char* name;
+    std::vector<size_t> pieces;  // sizes of the reads the input arrives in
+    std::vector<DWORD> asked;    // what each read must ask for
+    friend void PrintTo(const Limit& row, std::ostream* os) {
+        *os << row.name;
+    }  // not as bytes
+};
+
+const Limit Limits[] = {
+    {"OneFullRead", {8192}, {8192}},
+    {"TwoHalves", {4096, 4096}, {8192, 4096}},
+    {"LastByteAlone", {8191, 1}, {8192, 1}},
+    {"RoomShrinksWithEachRead", {8000, 150, 42}, {8192, 192, 42}},
+};
+
+class LimitTest : public testing::TestWithParam<Limit> {};
+
+TEST_P(LimitTest, NeverAsksBeyondTheRoomLeft) {
+    const Limit& limit = GetParam();
+    ResetFake();
+    std::string expected;
+    char fill = 'a';
+    for (size_t piece : limit.pieces) {
+        script.reads.push_back({true, std::string(piece, fill)});
+        expected += std::string(piece, fill++);
+    }
+    script.reads.push_back({true, "never read"});
+    char* argv[] = {const_cast<char*>("tamsel.exe"), nullptr};
+
+    EXPECT_EQ(TamselMain(1, argv), 0);
+    EXPECT_EQ(fake.readSizes, limit.asked);
+    EXPECT_EQ(fake.clipboard, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Stdin, LimitTest, testing::ValuesIn(Limits),
+                         [](const testing::TestParamInfo<Limit>& info) { return info.param.name; });
+
+}  // namespace
