@@ -9,3 +9,6 @@ set(CMAKE_CXX_COMPILER_TARGET i686-w64-mingw32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-fuse-ld=lld")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+# Clang does not find MinGW's C++ runtime libraries, and tamsel.exe needs none: check the
+# compiler by building a library rather than a whole program.
+set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
