@@ -1,0 +1,168 @@
+/* The end-to-end suite's hands inside Wine: it finds and answers Tamsel's boxes, reads and sets
+ * the clipboard, holds it open, and starts a program with an exact command line. Bytes travel
+ * as hex on the probe's own command line and output, so nothing is re-quoted or re-encoded.
+ *
+ *   probe box ok|cancel|close|none TIMEOUT_MS  wait for the box captioned "Tamsel", print
+ *                                    {"text":HEX,"buttons":[...],"icon":0|1,"rect":[l,t,r,b]}
+ *                                    and answer it; exit 2 when no box came in time
+ *   probe clip-get                   print {"formats":[...],"text":HEX or null}
+ *   probe clip-set HEX               make HEX the CF_TEXT bytes, plus a private format
+ *   probe clip-hold MS               hold the clipboard open for MS ms; "held" once it is
+ *   probe launch HEX                 CreateProcessA with the command line HEX, inheriting the
+ *                                    standard handles; print "exit N" and exit with N
+ */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <windows.h>
+
+#define PRIVATE_FORMAT "TamselProbePrivate"
+
+static void print_hex(const char *bytes, size_t length) {
+    putchar('"');
+    for (size_t i = 0; i < length; ++i) printf("%02x", (unsigned char)bytes[i]);
+    putchar('"');
+}
+
+static size_t from_hex(const char *hex, char *out) {
+    size_t n = 0;
+    for (; hex[0] && hex[1]; hex += 2) {
+        char pair[3] = {hex[0], hex[1], 0};
+        out[n++] = (char)strtoul(pair, NULL, 16);
+    }
+    out[n] = 0;
+    return n;
+}
+
+struct box_parts {
+    char buttons[8][64];
+    int button_count;
+    int icon;
+};
+
+static BOOL CALLBACK note_child(HWND child, LPARAM data) {
+    struct box_parts *parts = (struct box_parts *)data;
+    char class_name[32];
+    GetClassNameA(child, class_name, sizeof class_name);
+    if (!_stricmp(class_name, "Button") && parts->button_count < 8) {
+        GetWindowTextA(child, parts->buttons[parts->button_count++], 64);
+    } else if (!_stricmp(class_name, "Static") && IsWindowVisible(child) &&
+               (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        parts->icon = 1;
+    }
+    return TRUE;
+}
+
+static int box(const char *answer, int timeout_ms) {
+    HWND found = NULL;
+    for (int waited = 0; !(found = FindWindowA("#32770", "Tamsel")); waited += 10) {
+        if (waited >= timeout_ms) return 2;
+        Sleep(10);
+    }
+    /* The box's controls are made before it is shown; wait until it is on screen. */
+    for (int waited = 0; !IsWindowVisible(found) && waited < timeout_ms; waited += 10) Sleep(10);
+    char text[1024];
+    int length = GetDlgItemTextA(found, 0xFFFF, text, sizeof text);
+    struct box_parts parts = {0};
+    EnumChildWindows(found, note_child, (LPARAM)&parts);
+    RECT rect;
+    GetWindowRect(found, &rect);
+    printf("{\"text\":");
+    print_hex(text, (size_t)length);
+    printf(",\"buttons\":[");
+    for (int i = 0; i < parts.button_count; ++i) {
+        printf("%s", i ? "," : "");
+        print_hex(parts.buttons[i], strlen(parts.buttons[i]));
+    }
+    printf("],\"icon\":%d,\"rect\":[%ld,%ld,%ld,%ld]}\n", parts.icon, rect.left, rect.top,
+           rect.right, rect.bottom);
+    fflush(stdout);
+    if (!strcmp(answer, "ok")) PostMessageA(found, WM_COMMAND, IDOK, 0);
+    if (!strcmp(answer, "cancel")) PostMessageA(found, WM_COMMAND, IDCANCEL, 0);
+    if (!strcmp(answer, "close")) PostMessageA(found, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+static int clip_get(void) {
+    if (!OpenClipboard(NULL)) return 1;
+    printf("{\"formats\":[");
+    UINT format = 0;
+    for (int first = 1; (format = EnumClipboardFormats(format)) != 0; first = 0) {
+        char name[128];
+        if (GetClipboardFormatNameA(format, name, sizeof name) && !strcmp(name, PRIVATE_FORMAT)) {
+            printf("%s\"private\"", first ? "" : ",");
+        } else {
+            printf("%s%u", first ? "" : ",", format);
+        }
+    }
+    printf("],\"text\":");
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char *text = data ? GlobalLock(data) : NULL;
+    if (text) {
+        print_hex(text, strlen(text));
+        GlobalUnlock(data);
+    } else {
+        printf("null");
+    }
+    printf("}\n");
+    CloseClipboard();
+    return 0;
+}
+
+static HANDLE global_copy(const char *bytes, size_t length) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length + 1);
+    char *to = GlobalLock(block);
+    memcpy(to, bytes, length + 1);
+    GlobalUnlock(block);
+    return block;
+}
+
+static int clip_set(const char *hex) {
+    char *text = malloc(strlen(hex) / 2 + 1);
+    size_t length = from_hex(hex, text);
+    if (!OpenClipboard(NULL)) return 1;
+    EmptyClipboard();
+    int ok = SetClipboardData(CF_TEXT, global_copy(text, length)) != NULL &&
+             SetClipboardData(RegisterClipboardFormatA(PRIVATE_FORMAT), global_copy("p", 1)) != NULL;
+    CloseClipboard();
+    return ok ? 0 : 1;
+}
+
+static int clip_hold(int ms) {
+    /* Under Wine two null-owner opens are not kept apart; a window of our own is. */
+    HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+    if (!OpenClipboard(owner)) return 1;
+    printf("held\n");
+    fflush(stdout);
+    Sleep((DWORD)ms);
+    CloseClipboard();
+    return 0;
+}
+
+static int launch(const char *hex) {
+    char *command_line = malloc(strlen(hex) / 2 + 1);
+    from_hex(hex, command_line);
+    STARTUPINFOA startup;
+    memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
+        printf("CreateProcessA failed: %lu\n", GetLastError());
+        return 255;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 255;
+    GetExitCodeProcess(process.hProcess, &code);
+    printf("exit %lu\n", code);
+    return (int)code;
+}
+
+int main(int argc, char **argv) {
+    if (argc == 4 && !strcmp(argv[1], "box")) return box(argv[2], atoi(argv[3]));
+    if (argc == 2 && !strcmp(argv[1], "clip-get")) return clip_get();
+    if (argc == 3 && !strcmp(argv[1], "clip-set")) return clip_set(argv[2]);
+    if (argc == 3 && !strcmp(argv[1], "clip-hold")) return clip_hold(atoi(argv[2]));
+    if (argc == 3 && !strcmp(argv[1], "launch")) return launch(argv[2]);
+    fprintf(stderr, "usage: probe box|clip-get|clip-set|clip-hold|launch ...\n");
+    return 64;
+}
