@@ -20,7 +20,9 @@ const HANDLE StderrHandle = reinterpret_cast<HANDLE>(0x20);
 const uintptr_t FirstBlock = 0x1000;
 
 std::vector<std::unique_ptr<std::vector<char>>> blocks;
-std::vector<void*> heapBlocks;
+// Never destroyed: the tool's heap blocks live for the whole run, so they stay reachable until
+// the leak checkers look at exit.
+std::vector<void*>& heapBlocks = *new std::vector<void*>;
 
 void Log(const std::string& line) {
     fake.calls.push_back(line);
@@ -214,7 +216,9 @@ BOOL GetCPInfo(UINT codePage, CPINFO* info) {
     if (script.codePageFails || codePage != CP_ACP) return 0;
     std::memset(info, 0, sizeof *info);
     info->MaxCharSize = script.leadRanges.empty() ? 1 : 2;
-    std::memcpy(info->LeadByte, script.leadRanges.data(), script.leadRanges.size());
+    if (!script.leadRanges.empty()) {
+        std::memcpy(info->LeadByte, script.leadRanges.data(), script.leadRanges.size());
+    }
     return 1;
 }
 

@@ -1,0 +1,140 @@
+// Fuzzes the standard-input mode over the fake platform: any input, cut into reads of any
+// size, with failing reads, any dialog answer, failing allocation and a busy clipboard.
+//
+// Input layout (missing bytes count as zero):
+//   byte 0     bits 0-1: the prompt's answer (OK, Cancel, 0, -1); bit 2: the standard-input
+//              handle is INVALID_HANDLE_VALUE; bit 3: GlobalAlloc fails; bit 4: GlobalLock
+//              fails; bit 5: SetClipboardData fails
+//   byte 1     OpenClipboard fails (byte mod 16) times first
+//   bytes 2-3  the input's length, little-endian, low 14 bits
+//   byte 4     the number of planned reads, mod 64, each then two bytes little-endian: 0xFFFF is
+//              a failing read, anything else asks the fake to deliver up to its low 14 bits
+//   the rest   a pattern repeated to make up the input
+// Reads are cut to what is left of the input and of the room the tool asked for; a planned read
+// of 0 bytes or a failing one ends the input, and so does running out of plan or input.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "../../src/tamsel.h"
+#include "../unit/fake_platform.h"
+
+int TamselMain(int argc, char** argv);
+
+namespace {
+
+void Require(bool holds, const char* property) {
+    if (holds) return;
+    std::fprintf(stderr, "broken: %s\n", property);
+    std::abort();
+}
+
+struct Reader {
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+    unsigned Byte() {
+        return at < size ? data[at++] : 0;
+    }
+    unsigned Word() {
+        unsigned low = Byte();
+        return low | Byte() << 8;
+    }
+};
+
+const int Answers[] = {IDOK, IDCANCEL, 0, -1};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    ResetFake();
+    Reader in{data, size};
+    unsigned flags = in.Byte();
+    int answer = Answers[flags & 3];
+    bool invalidHandle = flags & 4;
+    script.dialogAnswers = {answer};
+    if (invalidHandle) script.stdinHandle = INVALID_HANDLE_VALUE;
+    script.allocFails = flags & 8;
+    script.lockFails = flags & 16;
+    script.setDataFails = flags & 32;
+    int openFailures = static_cast<int>(in.Byte() % 16);
+    script.openFailures = openFailures;
+    size_t length = in.Word() & 0x3FFF;
+    unsigned plannedReads = in.Byte() % 64;
+    std::vector<unsigned> plan;
+    for (unsigned i = 0; i < plannedReads; ++i) plan.push_back(in.Word());
+    std::string input;
+    if (in.at < size) {
+        while (input.size() < length) {
+            input.append(reinterpret_cast<const char*>(data + in.at),
+                         std::min(size - in.at, length - input.size()));
+        }
+    }
+
+    // Script the reads, keeping the room that each read leaves beforehand.
+    size_t delivered = 0;
+    bool ended = false;  // by a failing read or a read of 0 bytes
+    std::vector<size_t> roomBefore;
+    for (unsigned wanted : plan) {
+        roomBefore.push_back(StdinLimit - delivered);
+        if (wanted == 0xFFFF) {
+            script.reads.push_back({false, ""});
+            ended = true;
+            break;
+        }
+        size_t n =
+            std::min<size_t>({wanted & 0x3FFF, StdinLimit - delivered, input.size() - delivered});
+        script.reads.push_back({true, input.substr(delivered, n)});
+        delivered += n;
+        if (n == 0) {
+            ended = true;
+            break;
+        }
+        if (delivered == StdinLimit) break;
+    }
+    if (!ended && delivered < StdinLimit && delivered < input.size()) {
+        size_t n = std::min<size_t>(StdinLimit - delivered, input.size() - delivered);
+        roomBefore.push_back(StdinLimit - delivered);
+        script.reads.push_back({true, input.substr(delivered, n)});
+        delivered += n;
+    }
+    size_t expectedReads = script.reads.size();
+    if (!ended && delivered < StdinLimit) {
+        roomBefore.push_back(StdinLimit - delivered);  // the empty queue says: end of input
+        ++expectedReads;
+    }
+
+    static char program[] = "tamsel";
+    char* argv[] = {program, nullptr};
+    int exitCode = TamselMain(1, argv);
+
+    bool proceeds = !invalidHandle && answer != IDCANCEL && !script.allocFails && !script.lockFails;
+    if (!proceeds) {
+        Require(exitCode == (invalidHandle || answer != IDCANCEL ? 1 : 0), "early exit code");
+        Require(fake.readSizes.empty(), "nothing read before the block is there");
+        Require(!fake.clipboardSet, "clipboard untouched on an early exit");
+        Require(!invalidHandle || fake.calls.size() == 1, "no dialog for an invalid handle");
+    } else {
+        Require(fake.readSizes.size() == expectedReads, "reads end at the end of input or limit");
+        for (size_t i = 0; i < fake.readSizes.size(); ++i) {
+            Require(fake.readSizes[i] <= roomBefore[i], "no read asks for more than the room");
+        }
+        bool published = openFailures < 10 && !script.setDataFails;
+        Require(exitCode == (published ? 0 : 1), "exit code after the hand-off");
+        Require(fake.clipboardSet == published, "clipboard set exactly when published");
+        Require(fake.clipboardOpen == 0, "clipboard closed again");
+        if (published) {
+            std::string expected;
+            for (size_t i = 0; i < delivered; ++i) {
+                if (input[i] != 0) expected += input[i];
+            }
+            Require(fake.clipboard == expected, "clipboard holds the input without zero bytes");
+            Require(fake.unlockedWhenSet, "block unlocked before the hand-off");
+        }
+    }
+    ResetFake();
+    return 0;
+}
