@@ -2,15 +2,21 @@
  * the clipboard, holds it open, and starts a program with an exact command line. Bytes travel
  * as hex on the probe's own command line and output, so nothing is re-quoted or re-encoded.
  *
- *   probe box ok|cancel|close|none TIMEOUT_MS  wait for the box captioned "Tamsel", print
+ *   probe box ok|cancel|close|none TIMEOUT_MS [HOLD_MS]
+ *                                    wait for the box captioned "Tamsel", print
  *                                    {"text":HEX,"buttons":[...],"icon":0|1,"rect":[l,t,r,b]}
- *                                    and answer it; exit 2 when no box came in time
+ *                                    and answer it; exit 2 when no box came in time. With
+ *                                    HOLD_MS, hold the clipboard open from just before the
+ *                                    answer for that long, so Tamsel finds it busy
  *   probe clip-get                   print {"formats":[...],"text":HEX or null}
  *   probe clip-set HEX               make HEX the CF_TEXT bytes, plus a private format
- *   probe clip-hold MS               hold the clipboard open for MS ms; "held" once it is
- *   probe launch HEX                 CreateProcessA with the command line HEX, inheriting the
- *                                    standard handles; print "exit N" and exit with N
+ *   probe launch                     CreateProcessA with the command line read as raw bytes
+ *                                    from standard input (it may be longer than the probe's
+ *                                    own command line can be), inheriting the standard
+ *                                    handles; print "exit N" and exit with N
  */
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -18,13 +24,13 @@
 
 #define PRIVATE_FORMAT "TamselProbePrivate"
 
-static void print_hex(const char *bytes, size_t length) {
+static void print_hex(const char* bytes, size_t length) {
     putchar('"');
     for (size_t i = 0; i < length; ++i) printf("%02x", (unsigned char)bytes[i]);
     putchar('"');
 }
 
-static size_t from_hex(const char *hex, char *out) {
+static size_t from_hex(const char* hex, char* out) {
     size_t n = 0;
     for (; hex[0] && hex[1]; hex += 2) {
         char pair[3] = {hex[0], hex[1], 0};
@@ -41,7 +47,7 @@ struct box_parts {
 };
 
 static BOOL CALLBACK note_child(HWND child, LPARAM data) {
-    struct box_parts *parts = (struct box_parts *)data;
+    struct box_parts* parts = (struct box_parts*)data;
     char class_name[32];
     GetClassNameA(child, class_name, sizeof class_name);
     if (!_stricmp(class_name, "Button") && parts->button_count < 8) {
@@ -53,7 +59,12 @@ static BOOL CALLBACK note_child(HWND child, LPARAM data) {
     return TRUE;
 }
 
-static int box(const char *answer, int timeout_ms) {
+static HWND clipboard_owner(void) {
+    /* Under Wine two null-owner opens are not kept apart; a window of our own is. */
+    return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+}
+
+static int box(const char* answer, int timeout_ms, int hold_ms) {
     HWND found = NULL;
     for (int waited = 0; !(found = FindWindowA("#32770", "Tamsel")); waited += 10) {
         if (waited >= timeout_ms) return 2;
@@ -77,9 +88,14 @@ static int box(const char *answer, int timeout_ms) {
     printf("],\"icon\":%d,\"rect\":[%ld,%ld,%ld,%ld]}\n", parts.icon, rect.left, rect.top,
            rect.right, rect.bottom);
     fflush(stdout);
+    if (hold_ms > 0 && !OpenClipboard(clipboard_owner())) return 1;
     if (!strcmp(answer, "ok")) PostMessageA(found, WM_COMMAND, IDOK, 0);
     if (!strcmp(answer, "cancel")) PostMessageA(found, WM_COMMAND, IDCANCEL, 0);
     if (!strcmp(answer, "close")) PostMessageA(found, WM_CLOSE, 0, 0);
+    if (hold_ms > 0) {
+        Sleep((DWORD)hold_ms);
+        CloseClipboard();
+    }
     return 0;
 }
 
@@ -97,7 +113,7 @@ static int clip_get(void) {
     }
     printf("],\"text\":");
     HANDLE data = GetClipboardData(CF_TEXT);
-    const char *text = data ? GlobalLock(data) : NULL;
+    const char* text = data ? GlobalLock(data) : NULL;
     if (text) {
         print_hex(text, strlen(text));
         GlobalUnlock(data);
@@ -109,39 +125,31 @@ static int clip_get(void) {
     return 0;
 }
 
-static HANDLE global_copy(const char *bytes, size_t length) {
+static HANDLE global_copy(const char* bytes, size_t length) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length + 1);
-    char *to = GlobalLock(block);
+    char* to = GlobalLock(block);
     memcpy(to, bytes, length + 1);
     GlobalUnlock(block);
     return block;
 }
 
-static int clip_set(const char *hex) {
-    char *text = malloc(strlen(hex) / 2 + 1);
+static int clip_set(const char* hex) {
+    char* text = malloc(strlen(hex) / 2 + 1);
     size_t length = from_hex(hex, text);
     if (!OpenClipboard(NULL)) return 1;
     EmptyClipboard();
-    int ok = SetClipboardData(CF_TEXT, global_copy(text, length)) != NULL &&
-             SetClipboardData(RegisterClipboardFormatA(PRIVATE_FORMAT), global_copy("p", 1)) != NULL;
+    int ok =
+        SetClipboardData(CF_TEXT, global_copy(text, length)) != NULL &&
+        SetClipboardData(RegisterClipboardFormatA(PRIVATE_FORMAT), global_copy("p", 1)) != NULL;
     CloseClipboard();
     return ok ? 0 : 1;
 }
 
-static int clip_hold(int ms) {
-    /* Under Wine two null-owner opens are not kept apart; a window of our own is. */
-    HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
-    if (!OpenClipboard(owner)) return 1;
-    printf("held\n");
-    fflush(stdout);
-    Sleep((DWORD)ms);
-    CloseClipboard();
-    return 0;
-}
-
-static int launch(const char *hex) {
-    char *command_line = malloc(strlen(hex) / 2 + 1);
-    from_hex(hex, command_line);
+static int launch(void) {
+    static char command_line[65536];
+    _setmode(_fileno(stdin), _O_BINARY);
+    size_t length = fread(command_line, 1, sizeof command_line - 1, stdin);
+    command_line[length] = 0;
     STARTUPINFOA startup;
     memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
@@ -157,12 +165,13 @@ static int launch(const char *hex) {
     return (int)code;
 }
 
-int main(int argc, char **argv) {
-    if (argc == 4 && !strcmp(argv[1], "box")) return box(argv[2], atoi(argv[3]));
+int main(int argc, char** argv) {
+    if ((argc == 4 || argc == 5) && !strcmp(argv[1], "box")) {
+        return box(argv[2], atoi(argv[3]), argc == 5 ? atoi(argv[4]) : 0);
+    }
     if (argc == 2 && !strcmp(argv[1], "clip-get")) return clip_get();
     if (argc == 3 && !strcmp(argv[1], "clip-set")) return clip_set(argv[2]);
-    if (argc == 3 && !strcmp(argv[1], "clip-hold")) return clip_hold(atoi(argv[2]));
-    if (argc == 3 && !strcmp(argv[1], "launch")) return launch(argv[2]);
-    fprintf(stderr, "usage: probe box|clip-get|clip-set|clip-hold|launch ...\n");
+    if (argc == 2 && !strcmp(argv[1], "launch")) return launch();
+    fprintf(stderr, "usage: probe box|clip-get|clip-set|launch ...\n");
     return 64;
 }

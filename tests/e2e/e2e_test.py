@@ -1,0 +1,196 @@
+"""tamsel.exe under Wine, driven like a user: real boxes, a real clipboard, real pipes and files,
+and the real start-up splitting the command line that CreateProcessA hands it.
+
+Every start of the 32-bit tamsel.exe costs seconds where the machine emulates 32-bit code, so
+one run checks as much as it can: one command line carries many splitting rules at once.
+
+Usage: e2e_test.py TAMSEL_EXE PROBE_EXE TEMPLATE_PREFIX WORK_DIR dialogs|streams
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+from wine_session import WineSession
+
+TAMSEL = PROBE = TEMPLATE = WORK_DIR = None
+session = None
+
+HELP = b"Copies all arguments to clipboard.\nKopiert alle Parameter in die Zwischenablage.\n"
+STDIN_PROMPT = b"Copy STDIN to clipboard?\nSTDIN in die Zwischenablage kopieren?\n"
+EARLIER = b"earlier text\r\n"
+
+
+def args_prompt(n):
+    return b"Copy %d arguments to clipboard?\n%d Parameter in die Zwischenablage kopieren?\n" % (n, n)
+
+
+def setUpModule():
+    global session
+    session = WineSession(TAMSEL, PROBE, WORK_DIR, template=TEMPLATE).start()
+
+
+def tearDownModule():
+    session.stop()
+
+
+def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None):
+    """Runs tamsel.exe as `(tamsel ARGS; cat) < input`, answers its box (after taking its
+    picture, named shot, when asked to).
+
+    Returns (box, exit code, the input bytes Tamsel left for the next reader)."""
+    with tempfile.TemporaryFile() as f:
+        stdin = subprocess.DEVNULL
+        if data is not None and source == "file":
+            f.write(data)
+            f.seek(0)
+            stdin = f
+        elif data is not None:
+            stdin = subprocess.PIPE
+        shell = subprocess.Popen(["sh", "-c", 'wine "$@"; echo "exit $?" >&2; cat', "sh",
+                                  TAMSEL] + list(args), env=session.env, stdin=stdin,
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if stdin == subprocess.PIPE:
+            shell.stdin.write(data)  # fits the pipe: Tamsel reads only after the answer
+            shell.stdin.close()
+        if shot:
+            seen = session.answer_box("none")
+            shots = os.path.join(WORK_DIR, "screenshots")
+            os.makedirs(shots, exist_ok=True)
+            session.screenshot(seen["rect"], os.path.join(shots, shot + ".png"))
+        box = session.answer_box(answer, hold_ms=hold_ms)
+        rest = shell.stdout.read()
+        err = shell.stderr.read()
+        shell.wait(timeout=300)
+    code = int(err.decode().rsplit("exit ", 1)[1])
+    return box, code, rest
+
+
+class Case(unittest.TestCase):
+    def check_box(self, box, text, buttons):
+        """buttons: their labels, or just how many where Wine labels them in another language."""
+        self.assertIsNotNone(box, "no box appeared")
+        self.assertEqual(box["text"], text)
+        if isinstance(buttons, int):
+            self.assertEqual(len(box["buttons"]), buttons)
+        else:
+            self.assertEqual([b.replace("&", "") for b in box["buttons"]], buttons)
+        self.assertTrue(box["icon"])
+
+    def check_clipboard(self, expected):
+        """None: the earlier contents, all formats kept; else exactly these bytes alone."""
+        text, formats = session.clipboard()
+        if expected is None:
+            self.assertEqual(text, EARLIER)
+            self.assertIn("private", formats)
+        else:
+            self.assertEqual(text, expected)
+            self.assertNotIn("private", formats, "every earlier format is gone")
+
+
+class Dialogs(Case):
+    """Each kind of box with its exact text, buttons and icon, and what each answer does."""
+
+    ROWS = [  # name, args, stdin, answer, box text, buttons, exit code, unread stdin
+        ("help", ["/?"], None, "ok", HELP, ["OK"], 0, b""),
+        ("arguments_cancel", ["alpha", "beta gamma"], None, "cancel", args_prompt(2),
+         ["OK", "Cancel"], 0, b""),
+        ("arguments_closed", ["alpha"], None, "close", args_prompt(1), ["OK", "Cancel"], 0, b""),
+        ("stdin_cancel_reads_nothing", [], b"kept\r\n", "cancel", STDIN_PROMPT, ["OK", "Cancel"],
+         0, b"kept\r\n"),
+    ]
+
+    def test_boxes_leave_the_clipboard_alone(self):
+        for name, args, data, answer, text, buttons, code, rest in self.ROWS:
+            with self.subTest(name):
+                session.set_clipboard(EARLIER)
+                # Pictures of the three kinds: help.png, arguments.png, stdin.png.
+                shot = None if name == "arguments_closed" else name.split("_")[0]
+                box, exit_code, unread = run_tamsel(args, answer, data, shot=shot)
+                self.check_box(box, text, buttons)
+                self.assertEqual((exit_code, unread), (code, rest))
+                self.check_clipboard(None)
+
+    def launch(self, line, env=None):
+        session.set_clipboard(EARLIER)
+        launcher = session.launch(line, env=env)
+        box = session.answer_box("ok")
+        out = launcher.stdout.read()
+        launcher.wait(timeout=300)
+        return box, out.strip()
+
+    def test_command_line_split_by_the_start_up(self):
+        exe = session.tamsel_windows_path().encode()
+        many_rules = (b'"' + exe + b'"first a"b c"d "" x\\"y \\\\z e\\\\"f g\\" h\t*.txt ?\t'
+                      b'\xe4\xf6\xfc\xdf "unclosed  ')
+        long_argument = b"x" * (32000 - len(exe) - 1)
+        rows = [  # name, command line, arguments
+            ("many_rules", many_rules,
+             [b"first", b"ab cd", b"", b'x"y', b"\\\\z", b'e\\"f', b'g"', b"h", b"*.txt", b"?",
+              b"\xe4\xf6\xfc\xdf", b"unclosed  "]),
+            ("one_line_of_32000", exe + b" " + long_argument, [long_argument]),
+        ]
+        for name, line, args in rows:
+            with self.subTest(name):
+                box, out = self.launch(line)
+                self.check_box(box, args_prompt(len(args)), ["OK", "Cancel"])
+                self.assertEqual(out, b"exit 0")
+                self.check_clipboard(b"".join(a + b"\r\n" for a in args))
+
+    def test_double_byte_code_page(self):
+        # Under code page 932, 0x95 0x5C is one character whose second byte is a backslash: it
+        # must not turn the quote after it into a literal one.
+        locales = os.path.join(WORK_DIR, "locales")
+        if not os.path.isdir(os.path.join(locales, "ja_JP.UTF-8")):
+            os.makedirs(locales, exist_ok=True)
+            subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8",
+                            os.path.join(locales, "ja_JP.UTF-8")], check=True)
+        env = dict(session.env, LOCPATH=locales, LC_ALL="ja_JP.UTF-8")
+        exe = session.tamsel_windows_path().encode()
+        box, out = self.launch(exe + b' \x95\\" x', env=env)
+        self.check_box(box, args_prompt(1), 2)
+        self.assertEqual(out, b"exit 0")
+        self.check_clipboard(b"\x95\\ x\r\n")
+
+
+class Streams(Case):
+    """Real pipes and files, and a clipboard that another program holds open."""
+
+    long_input = bytes((i * 7 + 1) % 256 or 1 for i in range(10000))
+    ROWS = [  # name, source, input, clipboard, left for the next reader
+        ("line_ends_and_zero_bytes", "pipe", b"a\r\nb\nc\0d\0\0e\r", b"a\r\nb\ncde\r", b""),
+        ("cut_after_8192_pipe", "pipe", long_input, long_input[:8192], long_input[8192:]),
+        ("cut_after_8192_file", "file", long_input, long_input[:8192], long_input[8192:]),
+        ("empty_file", "file", b"", b"", b""),
+    ]
+
+    def test_standard_input(self):
+        for name, source, data, clipboard, rest in self.ROWS:
+            with self.subTest(name):
+                session.set_clipboard(EARLIER)
+                box, code, unread = run_tamsel([], "ok", data, source)
+                self.check_box(box, STDIN_PROMPT, ["OK", "Cancel"])
+                self.assertEqual((code, unread), (0, rest))
+                self.check_clipboard(clipboard)
+
+    BUSY = [  # name, clipboard held open after the answer for ms, exit code, clipboard after
+        ("held_briefly_is_waited_out", 300, 0, b"new\r\n"),
+        ("held_too_long_is_exit_1", 3000, 1, None),
+    ]
+
+    def test_busy_clipboard(self):
+        for name, hold_ms, code, clipboard in self.BUSY:
+            with self.subTest(name):
+                session.set_clipboard(EARLIER)
+                _, exit_code, _ = run_tamsel(["new"], "ok", hold_ms=hold_ms)
+                self.assertEqual(exit_code, code)
+                self.check_clipboard(clipboard)
+
+
+if __name__ == "__main__":
+    TAMSEL, PROBE, TEMPLATE, WORK_DIR = (os.path.abspath(a) for a in sys.argv[1:5])
+    part = {"dialogs": Dialogs, "streams": Streams}[sys.argv[5]]
+    suite = unittest.defaultTestLoader.loadTestsFromTestCase(part)
+    result = unittest.TextTestRunner(verbosity=2).run(suite)
+    sys.exit(0 if result.wasSuccessful() else 1)

@@ -1,0 +1,172 @@
+"""A Wine session of our own: a virtual display, a prefix, and a warm wineserver.
+
+Everything it starts it also stops; nothing else is touched. Used by the end-to-end suite and
+by scripts/run. tamsel.exe is 32-bit and runs through `wine`; the probe is 64-bit and runs
+through the 64-bit loader directly, so that it starts in a fraction of a second even where the
+machine has to emulate 32-bit code.
+
+Usage: wine_session.py make-prefix PREFIX_DIR PROBE_EXE   (a ready prefix for sessions to copy)
+"""
+import json
+import os
+import shutil
+import subprocess
+import time
+
+DEVNULL = subprocess.DEVNULL
+
+
+class WineError(RuntimeError):
+    pass
+
+
+def _free_display():
+    for n in range(91, 190):
+        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
+            return n
+    raise WineError("no free X display number")
+
+
+def wait_until(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise WineError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(0.02)
+
+
+WINE64 = "/usr/lib/wine/wine64"
+
+
+def wine_env(prefix):
+    env = dict(os.environ, WINEDEBUG="-all", WINEPREFIX=os.path.abspath(prefix),
+               WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml=d")
+    env.pop("DISPLAY", None)
+    return env
+
+
+def make_prefix(prefix, probe):
+    """Creates a prefix once; copying it is much quicker than creating another."""
+    if os.path.exists(os.path.join(prefix, "system.reg")):
+        return
+    env = wine_env(prefix)
+    done = subprocess.run([WINE64, probe, "clip-get"], env=env, stdin=DEVNULL, stdout=DEVNULL,
+                          stderr=DEVNULL, timeout=900)
+    subprocess.run(["wineserver", "-w"], env=env, stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL,
+                   timeout=300)
+    if done.returncode != 0:
+        raise WineError(f"wine could not create a prefix (exit {done.returncode}); "
+                        "run scripts/setup wine")
+
+
+class WineSession:
+    def __init__(self, tamsel, probe, work_dir, template=None, display=True):
+        self.tamsel = os.path.abspath(tamsel)
+        self.probe_exe = os.path.abspath(probe)
+        self.work_dir = os.path.abspath(work_dir)
+        self.template = template
+        self.env = wine_env(os.path.join(self.work_dir, "prefix"))
+        self.want_display = display
+        self.xvfb = None
+
+    def tamsel_windows_path(self):
+        return "Z:" + self.tamsel.replace("/", "\\")
+
+    def start(self):
+        if shutil.which("wine") is None or not os.path.exists(WINE64):
+            raise WineError("wine is not installed: run scripts/setup wine")
+        os.makedirs(self.work_dir, exist_ok=True)
+        prefix = self.env["WINEPREFIX"]
+        if self.template and not os.path.exists(prefix):
+            subprocess.run(["cp", "-a", self.template, prefix], check=True)
+        make_prefix(prefix, self.probe_exe)
+        if self.want_display:
+            n = _free_display()
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
+            wait_until(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}") or
+                       self.xvfb.poll() is not None, 20, "Xvfb")
+            if self.xvfb.poll() is not None:
+                raise WineError("Xvfb did not start")
+            self.env["DISPLAY"] = f":{n}"
+        # A persistent wineserver keeps every run warm. Wine's daemons inherit the standard
+        # handles of the call that starts them, so that call reads and writes nothing of ours.
+        subprocess.run(["wineserver", "-p"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
+                       stderr=DEVNULL, check=False)
+        warm = subprocess.run([WINE64, self.probe_exe, "clip-get"], env=self.env,
+                              stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL, timeout=600)
+        if warm.returncode != 0:
+            raise WineError(f"wine could not run the probe (exit {warm.returncode})")
+        return self
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
+                       stderr=DEVNULL, check=False)
+        if self.xvfb:
+            self.xvfb.terminate()
+            self.xvfb.wait()
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def launch(self, command_line, env=None):
+        """Starts tamsel.exe through CreateProcessA with exactly this command line."""
+        launcher = subprocess.Popen([WINE64, self.probe_exe, "launch"], env=env or self.env,
+                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=DEVNULL)
+        launcher.stdin.write(command_line)
+        launcher.stdin.close()
+        return launcher
+
+    def probe(self, *args, timeout=60, check=True):
+        done = subprocess.run([WINE64, self.probe_exe] + list(args), env=self.env,
+                              stdin=DEVNULL, capture_output=True, timeout=timeout)
+        if check and done.returncode != 0:
+            raise WineError(f"probe {args[0]} failed ({done.returncode}): {done.stdout!r}")
+        return done
+
+    def answer_box(self, answer, timeout_ms=300000, hold_ms=0):
+        """Waits for Tamsel's box, answers it, and returns what it showed (None: no box).
+
+        With hold_ms the clipboard is held open from just before the answer for that long."""
+        done = self.probe("box", answer, str(timeout_ms), str(hold_ms), check=False,
+                          timeout=timeout_ms / 1000 + hold_ms / 1000 + 30)
+        if done.returncode == 2:
+            return None
+        box = json.loads(done.stdout)
+        return {"text": bytes.fromhex(box["text"]),
+                "buttons": [bytes.fromhex(b).decode("latin-1") for b in box["buttons"]],
+                "icon": bool(box["icon"]), "rect": box["rect"]}
+
+    def clipboard(self):
+        got = json.loads(self.probe("clip-get").stdout)
+        text = None if got["text"] is None else bytes.fromhex(got["text"])
+        return text, got["formats"]
+
+    def set_clipboard(self, data):
+        self.probe("clip-set", data.hex())
+
+    def screenshot(self, rect, path):
+        """Saves the screen's rect as a PNG once the window there has been painted."""
+        left, top, right, bottom = rect
+
+        def painted():
+            subprocess.run(["/usr/bin/import", "-display", self.env["DISPLAY"], "-window",
+                            "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}",
+                            "+repage", path], check=True, stdin=DEVNULL, stdout=DEVNULL,
+                           stderr=DEVNULL)
+            colours = subprocess.run(["/usr/bin/convert", path, "-format", "%k", "info:"],
+                                     check=True, capture_output=True).stdout
+            return int(colours) > 2  # more than a blank frame
+
+        wait_until(painted, 20, "the box to be painted")
+
+
+if __name__ == "__main__":
+    import sys
+    if len(sys.argv) != 4 or sys.argv[1] != "make-prefix":
+        sys.exit(__doc__)
+    make_prefix(sys.argv[2], sys.argv[3])
