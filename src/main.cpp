@@ -12,12 +12,6 @@ int main(int argc, char** argv) {
     return CopyStandardInput();
 }
 
-static int TextLength(const char* text) {
-    int length = 0;
-    while (text[length]) ++length;
-    return length;
-}
-
 // Copies every argument, each followed by CR LF, into one exactly sized block.
 int CopyArguments(int argc, char** argv) {
     int answer = ShowMessage(ArgumentsPrompt, argc - 1);
@@ -27,7 +21,7 @@ int CopyArguments(int argc, char** argv) {
     if (answer != IDOK) return 1;
 
     int size = 1;
-    for (int i = 1; i < argc; ++i) size += TextLength(argv[i]) + 2;
+    for (int i = 1; i < argc; ++i) size += static_cast<int>(TextLength(argv[i])) + 2;
 
     HGLOBAL block;
     char* text = AllocateTextBlock(size, &block);

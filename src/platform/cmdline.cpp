@@ -35,10 +35,9 @@ const char* SplitCommandLine(const char* commandLine, const bool* isLead, char* 
 
     // No argument is longer than the text it came from, and each gains one terminating zero
     // where the text had a blank, a tab or its end.
-    SIZE_T rest = 0;
-    while (p[rest]) ++rest;
     HANDLE heap = GetProcessHeap();
-    char* out = static_cast<char*>(HeapAlloc(heap, 0, rest + 1));
+    SIZE_T size = TextLength(reinterpret_cast<const char*>(p)) + 1;
+    char* out = static_cast<char*>(HeapAlloc(heap, 0, size));
     if (!out) return NoCopySpace;
 
     constexpr int Growth = 16;

@@ -98,4 +98,11 @@ TAMSEL_IMPORT void* WINAPI HeapReAlloc(HANDLE heap, DWORD flags, void* block, SI
 TAMSEL_IMPORT __attribute__((noreturn)) void WINAPI ExitProcess(UINT exitCode);
 }
 
+// The byte length of a zero-terminated text: the C library's strlen, which tamsel.exe lacks.
+inline DWORD TextLength(const char* text) {
+    DWORD length = 0;
+    while (text[length]) ++length;
+    return length;
+}
+
 #endif

@@ -6,10 +6,8 @@ static bool IsLeadByte[256];
 static char ProgramPath[260];
 
 static void ReportStartFailure(const char* text) {
-    DWORD length = 0;
-    while (text[length]) ++length;
     DWORD written;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, length, &written, nullptr);  // best effort
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, TextLength(text), &written, nullptr);
 }
 
 int RunTamsel() {
