@@ -20,13 +20,6 @@ class WineError(RuntimeError):
     pass
 
 
-def _free_display():
-    for n in range(91, 190):
-        if not os.path.exists(f"/tmp/.X11-unix/X{n}") and not os.path.exists(f"/tmp/.X{n}-lock"):
-            return n
-    raise WineError("no free X display number")
-
-
 def wait_until(condition, timeout, what):
     deadline = time.monotonic() + timeout
     while not condition():
@@ -81,15 +74,19 @@ class WineSession:
             subprocess.run(["cp", "-a", self.template, prefix], check=True)
         make_prefix(prefix, self.probe_exe)
         if self.want_display:
-            n = _free_display()
+            # Xvfb picks a free display number itself and tells it, so that sessions started
+            # side by side never race for the same one.
+            read_end, write_end = os.pipe()
             self.xvfb = subprocess.Popen(
-                ["Xvfb", f":{n}", "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
-            wait_until(lambda: os.path.exists(f"/tmp/.X11-unix/X{n}") or
-                       self.xvfb.poll() is not None, 20, "Xvfb")
-            if self.xvfb.poll() is not None:
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                 "-nolisten", "tcp"],
+                pass_fds=(write_end,), stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
+            os.close(write_end)
+            with os.fdopen(read_end) as told:
+                number = told.readline().strip()
+            if not number:
                 raise WineError("Xvfb did not start")
-            self.env["DISPLAY"] = f":{n}"
+            self.env["DISPLAY"] = ":" + number
         # A persistent wineserver keeps every run warm. Wine's daemons inherit the standard
         # handles of the call that starts them, so that call reads and writes nothing of ours.
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
