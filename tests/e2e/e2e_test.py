@@ -23,7 +23,8 @@ EARLIER = b"earlier text\r\n"
 
 
 def args_prompt(n):
-    return b"Copy %d arguments to clipboard?\n%d Parameter in die Zwischenablage kopieren?\n" % (n, n)
+    text = b"Copy %d arguments to clipboard?\n%d Parameter in die Zwischenablage kopieren?\n"
+    return text % (n, n)
 
 
 def setUpModule():
