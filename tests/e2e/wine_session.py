@@ -53,13 +53,12 @@ def make_prefix(prefix, probe):
 
 
 class WineSession:
-    def __init__(self, tamsel, probe, work_dir, template=None, display=True):
+    def __init__(self, tamsel, probe, work_dir, template=None):
         self.tamsel = os.path.abspath(tamsel)
         self.probe_exe = os.path.abspath(probe)
         self.work_dir = os.path.abspath(work_dir)
         self.template = template
         self.env = wine_env(os.path.join(self.work_dir, "prefix"))
-        self.want_display = display
         self.xvfb = None
 
     def tamsel_windows_path(self):
@@ -73,20 +72,19 @@ class WineSession:
         if self.template and not os.path.exists(prefix):
             subprocess.run(["cp", "-a", self.template, prefix], check=True)
         make_prefix(prefix, self.probe_exe)
-        if self.want_display:
-            # Xvfb picks a free display number itself and tells it, so that sessions started
-            # side by side never race for the same one.
-            read_end, write_end = os.pipe()
-            self.xvfb = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
-                 "-nolisten", "tcp"],
-                pass_fds=(write_end,), stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
-            os.close(write_end)
-            with os.fdopen(read_end) as told:
-                number = told.readline().strip()
-            if not number:
-                raise WineError("Xvfb did not start")
-            self.env["DISPLAY"] = ":" + number
+        # Xvfb picks a free display number itself and tells it, so that sessions started
+        # side by side never race for the same one.
+        read_end, write_end = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdin=DEVNULL, stdout=DEVNULL, stderr=DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as told:
+            number = told.readline().strip()
+        if not number:
+            raise WineError("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number
         # A persistent wineserver keeps every run warm. Wine's daemons inherit the standard
         # handles of the call that starts them, so that call reads and writes nothing of ours.
         subprocess.run(["wineserver", "-p"], env=self.env, stdin=DEVNULL, stdout=DEVNULL,
