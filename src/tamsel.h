@@ -11,9 +11,10 @@ constexpr DWORD StdinLimit = 8192;
 // The text block: movable, zero-filled, shareable with the clipboard.
 constexpr UINT TextBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE;  // 0x2042
 
-// Returns the exit code, 0 or 1. argv[0] is never read.
+// Return the exit code, 0 or 1. argv[0] is never read.
 int main(int argc, char** argv);
 int CopyArguments(int argc, char** argv);
+// Also returns STATUS_CONTROL_C_EXIT when Ctrl+C or Ctrl+Break ended a console read.
 int CopyStandardInput();
 
 // Allocates a text block of size bytes and locks it. Returns its first byte and sets *block,

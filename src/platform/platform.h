@@ -39,6 +39,9 @@ typedef struct HWND__* HWND;
 #define GMEM_ZEROINIT 0x0040u
 #define GMEM_DDESHARE 0x2000u
 
+#define ERROR_OPERATION_ABORTED 995u
+#define STATUS_CONTROL_C_EXIT 0xC000013Au  // the exit code of a process ended by Ctrl+C
+
 #define CF_TEXT 1u
 #define CP_ACP 0u
 #define MAX_LEADBYTES 12
@@ -69,10 +72,16 @@ TAMSEL_IMPORT BOOL WINAPI CloseClipboard(void);
 
 // The standard handle, null when the process has none, INVALID_HANDLE_VALUE when unusable.
 TAMSEL_IMPORT HANDLE WINAPI GetStdHandle(DWORD which);
-// Nonzero on success with *done bytes stored (0 at the end of input); zero on failure. Never
-// stores more than size bytes.
+// Nonzero on success with *done bytes stored (0 at the end of input, and at a console also
+// when Ctrl+C or Ctrl+Break cut the read short); zero on failure. Never stores more than size
+// bytes.
 TAMSEL_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done,
                                    void* overlapped);
+// The calling thread's last error code, as the last failing call (or SetLastError) left it.
+TAMSEL_IMPORT DWORD WINAPI GetLastError(void);
+TAMSEL_IMPORT void WINAPI SetLastError(DWORD error);
+// Nonzero when handle is a console; *mode then holds its input or output mode.
+TAMSEL_IMPORT BOOL WINAPI GetConsoleMode(HANDLE handle, DWORD* mode);
 TAMSEL_IMPORT BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* done,
                                     void* overlapped);
 // A block of at least size bytes, all zero with GMEM_ZEROINIT; null on failure.

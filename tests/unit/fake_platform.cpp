@@ -153,10 +153,25 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapp
     if (script.reads.empty()) return 1;
     FakeRead read = script.reads.front();
     script.reads.pop_front();
+    if (read.error != 0) script.lastError = read.error;
     if (!read.ok) return 0;
     if (read.bytes.size() > size) read.bytes = "BAD read larger than asked";
     std::memcpy(buffer, read.bytes.data(), read.bytes.size());
     *done = static_cast<DWORD>(read.bytes.size());
+    return 1;
+}
+
+DWORD GetLastError(void) {
+    return script.lastError;
+}
+
+void SetLastError(DWORD error) {
+    script.lastError = error;
+}
+
+BOOL GetConsoleMode(HANDLE handle, DWORD* mode) {
+    if (!script.console || handle != script.stdinHandle) return 0;
+    *mode = 7;  // processed input, line input, echo
     return 1;
 }
 

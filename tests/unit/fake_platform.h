@@ -12,12 +12,15 @@
 struct FakeRead {
     bool ok;
     std::string bytes;  // delivered on success; more than asked for is a test error
+    DWORD error = 0;    // the last error the read leaves; 0: leaves it as it was
 };
 
 struct FakeScript {
     std::deque<int> dialogAnswers;  // MessageBoxA results in order; IDOK when empty
     HANDLE stdinHandle = reinterpret_cast<HANDLE>(0x10);
     std::deque<FakeRead> reads;        // ReadFile results in order; end of input when empty
+    bool console = false;              // standard input is a console (GetConsoleMode succeeds)
+    DWORD lastError = 0;               // the last error when the run starts
     bool allocFails = false;           // GlobalAlloc returns null
     bool lockFails = false;            // GlobalLock returns null
     int openFailures = 0;              // OpenClipboard fails this many times first

@@ -196,6 +196,36 @@ const Case Runs[] = {
      0,
      StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8190); " + Handoff,
      "ab"},
+    // Ctrl+C at the console never leads to a hand-off. Up to Windows 7 the read says so...
+    {"StdinConsoleInterrupted",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, "half typed"}, {true, "", ERROR_OPERATION_ABORTED}};
+     },
+     static_cast<int>(STATUS_CONTROL_C_EXIT),
+     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8182)",
+     nullptr},
+    // ...since Windows 8 it ends like Ctrl+Z, Enter: the system gets a moment to end the run.
+    // A pipe or a file ends without that wait (every other row).
+    {"StdinConsoleEndWaits",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, "typed\r\n"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8185); Sleep(500); " + Handoff,
+     "typed\r\n"},
+    {"StdinStaleErrorBeforeEnd",
+     {},
+     [](FakeScript& s) {
+         s.lastError = ERROR_OPERATION_ABORTED;
+         s.reads = {{true, "ab"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8190); " + Handoff,
+     "ab"},
     {"StdinNullHandle",
      {},
      [](FakeScript& s) {
