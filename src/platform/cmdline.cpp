@@ -3,8 +3,6 @@
 // follows a quoted program name directly starts the first argument.
 #include "cmdline.h"
 
-#include "../tamsel.h"
-
 static bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t';
 }

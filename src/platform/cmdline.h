@@ -22,8 +22,4 @@ bool ReadLeadBytes(bool* isLead);
 const char* SplitCommandLine(const char* commandLine, const bool* isLead, char* program, int* argc,
                              char*** argv);
 
-// The whole start-up but the process exit: code page, command line, main. Returns the exit
-// code; start-up failures are reported on standard error and give 1.
-int RunTamsel();
-
 #endif

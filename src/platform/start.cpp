@@ -1,4 +1,6 @@
 // The CRT-free start of tamsel.exe: command line -> argv -> main -> ExitProcess.
+#include "start.h"
+
 #include "../tamsel.h"
 #include "cmdline.h"
 
@@ -24,7 +26,9 @@ int RunTamsel() {
     return main(argc, argv);
 }
 
-// Windows enters here with only 4-byte stack alignment; the compiler assumes 16.
-extern "C" __attribute__((force_align_arg_pointer, noreturn)) void TamselStart() {
+// Windows enters here with the stack aligned to 4 bytes only. That is all either compiler
+// assumes as tamsel.exe is built (GCC through -mpreferred-stack-boundary=2, Clang always for
+// 32-bit Windows), so nothing needs realigning.
+extern "C" __attribute__((noreturn)) void TamselStart() {
     ExitProcess(RunTamsel());
 }

@@ -3,11 +3,24 @@
 
 #include <gtest/gtest.h>
 
+#include "../../src/platform/start.h"
 #include "fake_platform.h"
 
 namespace {
 
 const std::vector<BYTE> Cp932 = {0x81, 0x9F, 0xE0, 0xFC};
+
+// The arguments 1 to n, and the command line that gives them.
+std::vector<std::string> Numbers(int n) {
+    std::vector<std::string> numbers;
+    for (int i = 1; i <= n; ++i) numbers.push_back(std::to_string(i));
+    return numbers;
+}
+std::string NumbersLine(int n) {
+    std::string line = "tamsel";
+    for (const std::string& number : Numbers(n)) line += " " + number;
+    return line;
+}
 
 struct Split {
     const char* name;
@@ -49,6 +62,11 @@ const Split Splits[] = {
     {"LeadByteShieldsBlank", "tamsel \xFC b", {"\xFC b"}, Cp932},
     {"LeadByteAtEnd", "tamsel a\xE0", {"a\xE0"}, Cp932},
     {"LeadByteInsideQuotes", "tamsel \"\x9F\" c\"", {"\x9F\" c"}, Cp932},
+    // The vector grows 16 entries at a time and keeps room for its closing null entry: with 15
+    // or 31 arguments that null entry is the first of a new stretch.
+    {"FifteenArguments", NumbersLine(15), Numbers(15)},
+    {"ThirtyOneArguments", NumbersLine(31), Numbers(31)},
+    {"FortyArguments", NumbersLine(40), Numbers(40)},
 };
 
 class SplitTest : public testing::TestWithParam<Split> {};
@@ -73,21 +91,6 @@ TEST_P(SplitTest, GivesTheseArguments) {
 INSTANTIATE_TEST_SUITE_P(CommandLine, SplitTest, testing::ValuesIn(Splits),
                          [](const testing::TestParamInfo<Split>& info) { return info.param.name; });
 
-// The vector grows 16 entries at a time and keeps room for its closing null entry.
-TEST(SplitVector, GrowsPastSixteenArguments) {
-    ResetFake();
-    std::string line = "tamsel";
-    for (int i = 1; i <= 40; ++i) line += " " + std::to_string(i);
-    bool isLead[256] = {};
-    char program[] = "tamsel";
-    int argc;
-    char** argv;
-    ASSERT_EQ(SplitCommandLine(line.c_str(), isLead, program, &argc, &argv), nullptr);
-    ASSERT_EQ(argc, 41);
-    for (int i = 1; i <= 40; ++i) EXPECT_EQ(argv[i], std::to_string(i));
-    EXPECT_EQ(argv[41], nullptr);
-}
-
 // The whole start-up, from GetCommandLineA to main's exit code.
 struct Start {
     const char* name;
@@ -103,12 +106,6 @@ struct Start {
     }  // not as bytes
 };
 
-std::string Args(int n) {
-    std::string line = "\"C:\\t\\tamsel.exe\"";
-    for (int i = 0; i < n; ++i) line += " a";
-    return line;
-}
-
 const Start Starts[] = {
     {"CopiesSplitArguments",
      "\"C:\\t\\tamsel.exe\" alpha \"beta gamma\"",
@@ -120,9 +117,16 @@ const Start Starts[] = {
      "alpha\r\nbeta gamma\r\n"},
     {"ReadsLeadBytesOfCodePage", "tamsel \xFC \x81\\\"", -1, false, Cp932, 0, "",
      "\xFC \x81\\\r\n"},
-    {"NoCopySpace", Args(1), 0, false, {}, 1, "\r\nNo space for copy of command line\r\n", nullptr},
+    {"NoCopySpace",
+     NumbersLine(1),
+     0,
+     false,
+     {},
+     1,
+     "\r\nNo space for copy of command line\r\n",
+     nullptr},
     {"NoVectorSpace",
-     Args(1),
+     NumbersLine(1),
      1,
      false,
      {},
@@ -130,7 +134,7 @@ const Start Starts[] = {
      "\r\nNo space for command line argument vector\r\n",
      nullptr},
     {"NoSpaceToGrowVector",
-     Args(20),
+     NumbersLine(20),
      2,
      false,
      {},
