@@ -6,6 +6,8 @@
 
 #include "../tests/unit/fake_platform.h"
 
+// The host build calls the tool's main TamselMain everywhere; this main is the driver's own.
+#undef main
 int TamselMain(int argc, char** argv);
 
 int main(int argc, char** argv) {

@@ -1,24 +1,34 @@
-"""What tamsel.exe is as a file: headers, imports, entry point, version record, reproducibility.
+"""What tamsel.exe is as a file: headers, imports, instructions, entry point, version record,
+reproducibility, and the release made of it.
 
-Usage: exe_test.py BUILD_DIR [BUILD_DIR ...]  (each holding tamsel.exe and tamsel.map)
+Usage: exe_test.py VERSION DIST_DIR TESTED_EXE BUILD_DIR [BUILD_DIR ...]
+  VERSION     the project's version, as the version record and the zip's name must carry it
+  DIST_DIR    the release folder, made from TESTED_EXE (the exe the end-to-end suite runs)
+  BUILD_DIR   a build holding tamsel.exe and tamsel.map
 """
+import hashlib
 import os
 import re
 import subprocess
 import sys
 import tempfile
 import unittest
+import zipfile
 
 import pefile
 
+VERSION = DIST_DIR = TESTED_EXE = None
 BUILD_DIRS = []
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
+# Tamsel claims to need nothing newer than Windows NT 4.0, so it may import only functions that
+# NT 4.0's KERNEL32.DLL and USER32.DLL export. Every name here is one of them (all date from
+# NT 3.1); a name added here must be checked against NT 4.0 first.
 ALLOWED_IMPORTS = {
-    "KERNEL32.DLL": {"ExitProcess", "GetCPInfo", "GetCommandLineA", "GetModuleFileNameA",
-                     "GetProcessHeap", "GetStdHandle", "GlobalAlloc", "GlobalLock",
-                     "GlobalUnlock", "HeapAlloc", "HeapReAlloc", "ReadFile", "Sleep",
-                     "WriteFile", "lstrcatA"},
+    "KERNEL32.DLL": {"ExitProcess", "GetCPInfo", "GetCommandLineA", "GetConsoleMode",
+                     "GetLastError", "GetModuleFileNameA", "GetProcessHeap", "GetStdHandle",
+                     "GlobalAlloc", "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc",
+                     "ReadFile", "SetLastError", "Sleep", "WriteFile", "lstrcatA"},
     "USER32.DLL": {"CloseClipboard", "EmptyClipboard", "MessageBoxA", "OpenClipboard",
                    "SetClipboardData", "wsprintfA"},
 }
@@ -34,16 +44,28 @@ HEADER = [  # (what, read from the parsed file, expected)
                             if e.id in (3, 14)], []),
 ]
 
-FIXED_VERSION = {"FileVersionMS": 0x00010001, "FileVersionLS": 0, "ProductVersionMS": 0x00010001,
-                 "ProductVersionLS": 0, "FileFlagsMask": 0, "FileFlags": 0, "FileOS": 4,
-                 "FileType": 1, "FileSubtype": 0, "FileDateMS": 0, "FileDateLS": 0}
-
-STRINGS = [  # in this order; the first two are ours to word
-    ("CompanyName", None), ("LegalCopyright", None),
-    ("FileDescription", "Copy arguments to the clipboard"), ("ProductName", "Tamsel"),
-    ("FileVersion", "1.1"), ("ProductVersion", "1.1"), ("InternalName", "tamsel"),
-    ("OriginalFilename", "tamsel.exe"),
+# Instructions that a 486 or a Pentium does not have, as objdump -d writes them: the Pentium
+# Pro's conditional moves and compares, and anything on MMX or SSE registers.
+NEWER_THAN_I486 = [
+    ("cmov", r"\tcmov"),
+    ("fcmov or fcomi", r"\tf(cmov|u?comip?)\b"),
+    ("MMX or SSE register", r"%x?mm\d"),
 ]
+
+
+def fixed_version():
+    major, minor = (int(n) for n in VERSION.split("."))
+    packed = major << 16 | minor
+    return {"FileVersionMS": packed, "FileVersionLS": 0, "ProductVersionMS": packed,
+            "ProductVersionLS": 0, "FileFlagsMask": 0, "FileFlags": 0, "FileOS": 4,
+            "FileType": 1, "FileSubtype": 0, "FileDateMS": 0, "FileDateLS": 0}
+
+
+def strings():  # in this order; the first two are ours to word
+    return [("CompanyName", None), ("LegalCopyright", None),
+            ("FileDescription", "Copy arguments to the clipboard"), ("ProductName", "Tamsel"),
+            ("FileVersion", VERSION), ("ProductVersion", VERSION), ("InternalName", "tamsel"),
+            ("OriginalFilename", "tamsel.exe")]
 
 
 def parse(build_dir):
@@ -67,6 +89,15 @@ class ExeFile(unittest.TestCase):
                 for dll, names in imports.items():
                     self.assertLessEqual(names, ALLOWED_IMPORTS[dll], dll)
 
+    def test_no_instructions_newer_than_i486(self):
+        for build_dir in BUILD_DIRS:
+            code = subprocess.run(["i686-w64-mingw32-objdump", "-d",
+                                   os.path.join(build_dir, "tamsel.exe")],
+                                  check=True, capture_output=True, text=True).stdout
+            for what, pattern in NEWER_THAN_I486:
+                with self.subTest(build=build_dir, what=what):
+                    self.assertEqual(re.findall(r"^.*" + pattern + r".*$", code, re.M), [])
+
     def test_entry_point_is_tamsel_start(self):
         # A mangled or decorated entry name lets the linker silently pick another address.
         for build_dir in BUILD_DIRS:
@@ -85,7 +116,7 @@ class ExeFile(unittest.TestCase):
         for build_dir in BUILD_DIRS:
             pe = parse(build_dir)
             fixed = pe.VS_FIXEDFILEINFO[0]
-            for field, expected in FIXED_VERSION.items():
+            for field, expected in fixed_version().items():
                 with self.subTest(build=build_dir, field=field):
                     self.assertEqual(getattr(fixed, field), expected)
             infos = {x.Key.decode(): x for fi in pe.FileInfo for x in fi}
@@ -93,28 +124,63 @@ class ExeFile(unittest.TestCase):
             with self.subTest(build=build_dir, what="strings"):
                 self.assertEqual([t.LangID.decode().upper() for t in tables], ["040904B0"])
                 entries = [(k.decode(), v.decode()) for k, v in tables[0].entries.items()]
-                self.assertEqual([k for k, _ in entries], [k for k, _ in STRINGS])
-                for (key, value), (_, expected) in zip(entries, STRINGS):
+                self.assertEqual([k for k, _ in entries], [k for k, _ in strings()])
+                for (key, value), (_, expected) in zip(entries, strings()):
                     self.assertTrue(value if expected is None else value == expected, key)
             with self.subTest(build=build_dir, what="translation"):
                 self.assertEqual(infos["VarFileInfo"].Var[0].entry,
                                  {b"Translation": "0x0409 0x04b0"})
 
     def test_two_clean_builds_are_identical(self):
+        # Made by builders whose umask and time zone differ: neither may reach the bytes.
         toolchain = os.path.join(SOURCE_DIR, "cmake", "mingw-gcc.cmake")
         outputs = []
         with tempfile.TemporaryDirectory() as scratch:
-            for name in ("one", "two"):
+            for name, umask, zone in (("one", 0o022, "UTC"), ("two", 0o077, "Asia/Tokyo")):
                 build = os.path.join(scratch, name)
+                dist = os.path.join(scratch, name + "-dist")
                 for command in (["cmake", "-S", SOURCE_DIR, "-B", build,
-                                 "-DCMAKE_TOOLCHAIN_FILE=" + toolchain],
-                                ["cmake", "--build", build, "--target", "tamsel"]):
-                    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
-                with open(os.path.join(build, "tamsel.exe"), "rb") as f:
-                    outputs.append(f.read())
-        self.assertEqual(outputs[0], outputs[1])
+                                 "-DCMAKE_TOOLCHAIN_FILE=" + toolchain, "-DTAMSEL_DIST_DIR=" + dist],
+                                ["cmake", "--build", build, "--target", "release"]):
+                    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, umask=umask,
+                                   env=dict(os.environ, TZ=zone))
+                outputs.append((read(os.path.join(build, "tamsel.exe")),
+                                read(os.path.join(dist, zip_name()))))
+        self.assertEqual(outputs[0][0], outputs[1][0], "tamsel.exe")
+        self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
+
+    def test_release_is_the_tested_exe(self):
+        expected = {"tamsel.exe": read(TESTED_EXE),
+                    "README.md": read(os.path.join(SOURCE_DIR, "README.md")),
+                    "LICENSE": read(os.path.join(SOURCE_DIR, "LICENSE"))}
+        with zipfile.ZipFile(os.path.join(DIST_DIR, zip_name())) as archive:
+            members = [(m.filename, archive.read(m)) for m in archive.infolist()]
+        self.assertEqual([name for name, _ in members], list(expected), "members in this order")
+        for name, data in members:
+            with self.subTest(member=name):
+                self.assertEqual(sha256(data), sha256(expected[name]))
+        self.assertEqual(read(os.path.join(DIST_DIR, "tamsel.exe")), expected["tamsel.exe"])
+        with open(os.path.join(DIST_DIR, "SHA256SUMS")) as f:
+            self.assertEqual(sorted(line.split()[1] for line in f), sorted(["tamsel.exe", zip_name()]))
+        check = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=DIST_DIR,
+                               capture_output=True, text=True)
+        self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def sha256(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+def zip_name():
+    return "tamsel-%s-win32.zip" % VERSION
 
 
 if __name__ == "__main__":
-    BUILD_DIRS = sys.argv[1:]
+    VERSION, DIST_DIR, TESTED_EXE = sys.argv[1:4]
+    BUILD_DIRS = sys.argv[4:]
     unittest.main(argv=sys.argv[:1], verbosity=2)
