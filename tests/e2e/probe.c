@@ -8,12 +8,23 @@
  *                                    and answer it; exit 2 when no box came in time. With
  *                                    HOLD_MS, hold the clipboard open from just before the
  *                                    answer for that long, so Tamsel finds it busy
- *   probe clip-get                   print {"formats":[...],"text":HEX or null}
+ *   probe clip-get                   print {"formats":[...],"text":HEX or null,
+ *                                    "unicode":HEX of UTF-16LE or null}
  *   probe clip-set HEX               make HEX the CF_TEXT bytes, plus a private format
  *   probe launch                     CreateProcessA with the command line read as raw bytes
  *                                    from standard input (it may be longer than the probe's
  *                                    own command line can be), inheriting the standard
  *                                    handles; print "exit N" and exit with N
+ *   probe console EXE ANSWER TIMEOUT_MS PASTE [LINE ...]
+ *                                    start EXE in a console of its own and type there: PASTE
+ *                                    while its box is up, then answer the box as `box` does
+ *                                    (printing null for no box), then type each LINE once the
+ *                                    pending read has taken all before it. Text is hex of UTF-8,
+ *                                    one key a character; CR is Enter, other control characters
+ *                                    are Ctrl with a letter (03 Ctrl+C, 1a Ctrl+Z). Wait up to
+ *                                    TIMEOUT_MS for EXE to end (else end it), type "next" Enter,
+ *                                    read a line as the console's next reader, and print
+ *                                    {"exit":N,"ended":0|1,"events":N left,"next":HEX or null}
  */
 #include <fcntl.h>
 #include <io.h>
@@ -120,6 +131,15 @@ static int clip_get(void) {
     } else {
         printf("null");
     }
+    printf(",\"unicode\":");
+    data = GetClipboardData(CF_UNICODETEXT);
+    const WCHAR* wide = data ? GlobalLock(data) : NULL;
+    if (wide) {
+        print_hex((const char*)wide, wcslen(wide) * sizeof *wide);
+        GlobalUnlock(data);
+    } else {
+        printf("null");
+    }
     printf("}\n");
     CloseClipboard();
     return 0;
@@ -165,6 +185,95 @@ static int launch(void) {
     return (int)code;
 }
 
+static int type_keys(HANDLE input, const char* hex) {
+    static char bytes[16384];
+    static WCHAR text[16384];
+    static INPUT_RECORD keys[16384];
+    int length = MultiByteToWideChar(CP_UTF8, 0, bytes, (int)from_hex(hex, bytes), text, 16384);
+    for (int i = 0; i < length; ++i) {
+        KEY_EVENT_RECORD* key = &keys[i].Event.KeyEvent;
+        memset(&keys[i], 0, sizeof keys[i]);
+        keys[i].EventType = KEY_EVENT;
+        key->bKeyDown = TRUE;
+        key->wRepeatCount = 1;
+        key->uChar.UnicodeChar = text[i];
+        if (text[i] == '\r') {
+            key->wVirtualKeyCode = VK_RETURN;
+        } else if (text[i] < 0x20) {
+            key->wVirtualKeyCode = (WORD)('A' + text[i] - 1);
+            key->dwControlKeyState = LEFT_CTRL_PRESSED;
+        }
+    }
+    DWORD written = 0;
+    return length == 0 ||
+           (WriteConsoleInputW(input, keys, (DWORD)length, &written) && written == (DWORD)length);
+}
+
+/* A cooked read takes the queued keys into its line as they come: none left, all taken. */
+static void wait_until_taken(HANDLE input, int timeout_ms) {
+    DWORD left = 0;
+    for (int waited = 0; GetNumberOfConsoleInputEvents(input, &left) && left && waited < timeout_ms;
+         waited += 10) {
+        Sleep(10);
+    }
+}
+
+static char next_line[16384];
+static DWORD next_length;
+
+static DWORD WINAPI read_line(void* input) {
+    return ReadFile(input, next_line, sizeof next_line, &next_length, NULL);
+}
+
+static int console(char** argv, int lines) {
+    const char *exe = argv[0], *answer = argv[1];
+    int timeout_ms = atoi(argv[2]);
+    char command_line[MAX_PATH + 3];
+    snprintf(command_line, sizeof command_line, "\"%s\"", exe);
+    STARTUPINFOA startup = {.cb = sizeof startup};
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(NULL, command_line, NULL, NULL, FALSE, CREATE_NEW_CONSOLE, NULL, NULL,
+                        &startup, &process)) {
+        return 255;
+    }
+    FreeConsole();
+    for (int waited = 0; !AttachConsole(process.dwProcessId) && waited < timeout_ms; waited += 10) {
+        Sleep(10);
+    }
+    SetConsoleCtrlHandler(NULL, TRUE); /* a Ctrl+C typed for EXE reaches us too */
+    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    int typed = input != INVALID_HANDLE_VALUE && type_keys(input, argv[3]);
+    if (typed && box(answer, timeout_ms, 0) == 2) printf("null\n");
+    for (int i = 4; typed && i < 4 + lines; ++i) {
+        wait_until_taken(input, timeout_ms);
+        typed = type_keys(input, argv[i]);
+    }
+    int ended = typed && WaitForSingleObject(process.hProcess, (DWORD)timeout_ms) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateProcess(process.hProcess, 255);
+        WaitForSingleObject(process.hProcess, (DWORD)timeout_ms);
+    }
+    if (!typed) return 4;
+    DWORD code = 255, left = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    GetNumberOfConsoleInputEvents(input, &left);
+    printf("{\"exit\":%lu,\"ended\":%d,\"events\":%lu,\"next\":", code, ended, left);
+    /* Wine keeps the read of a program that ended during it and hands it the next line, so our
+     * own read may never return: it gets a second once the line is taken. */
+    HANDLE reader = CreateThread(NULL, 0, read_line, input, 0, NULL);
+    typed = type_keys(input, "6e6578740d");
+    wait_until_taken(input, timeout_ms);
+    if (typed && WaitForSingleObject(reader, 1000) == WAIT_OBJECT_0) {
+        print_hex(next_line, next_length);
+    } else {
+        TerminateThread(reader, 0);
+        printf("null");
+    }
+    printf("}\n");
+    return 0;
+}
+
 int main(int argc, char** argv) {
     if ((argc == 4 || argc == 5) && !strcmp(argv[1], "box")) {
         return box(argv[2], atoi(argv[3]), argc == 5 ? atoi(argv[4]) : 0);
@@ -172,6 +281,7 @@ int main(int argc, char** argv) {
     if (argc == 2 && !strcmp(argv[1], "clip-get")) return clip_get();
     if (argc == 3 && !strcmp(argv[1], "clip-set")) return clip_set(argv[2]);
     if (argc == 2 && !strcmp(argv[1], "launch")) return launch();
-    fprintf(stderr, "usage: probe box|clip-get|clip-set|launch ...\n");
+    if (argc >= 6 && !strcmp(argv[1], "console")) return console(argv + 2, argc - 6);
+    fprintf(stderr, "usage: probe box|clip-get|clip-set|launch|console ...\n");
     return 64;
 }
