@@ -27,8 +27,19 @@ def args_prompt(n):
     return text % (n, n)
 
 
+def locale_env(name):
+    return dict(session.env, LOCPATH=os.path.join(WORK_DIR, "locales"), LC_ALL=name + ".UTF-8")
+
+
 def setUpModule():
     global session
+    # Before Wine starts: Wine closes its desktop, and the clipboard with it, a few seconds
+    # after its last process, so a slow step between two runs would lose the clipboard.
+    for name in ("ja_JP", "de_DE"):
+        made = os.path.join(WORK_DIR, "locales", name + ".UTF-8")
+        if not os.path.isdir(made):
+            os.makedirs(os.path.dirname(made), exist_ok=True)
+            subprocess.run(["localedef", "-i", name, "-f", "UTF-8", made], check=True)
     session = WineSession(TAMSEL, PROBE, WORK_DIR, template=TEMPLATE).start()
 
 
@@ -138,14 +149,8 @@ class Dialogs(Case):
     def test_double_byte_code_page(self):
         # Under code page 932, 0x95 0x5C is one character whose second byte is a backslash: it
         # must not turn the quote after it into a literal one.
-        locales = os.path.join(WORK_DIR, "locales")
-        if not os.path.isdir(os.path.join(locales, "ja_JP.UTF-8")):
-            os.makedirs(locales, exist_ok=True)
-            subprocess.run(["localedef", "-i", "ja_JP", "-f", "UTF-8",
-                            os.path.join(locales, "ja_JP.UTF-8")], check=True)
-        env = dict(session.env, LOCPATH=locales, LC_ALL="ja_JP.UTF-8")
         exe = session.tamsel_windows_path().encode()
-        box, out = self.launch(exe + b' \x95\\" x', env=env)
+        box, out = self.launch(exe + b' \x95\\" x', env=locale_env("ja_JP"))
         self.check_box(box, args_prompt(1), 2)
         self.assertEqual(out, b"exit 0")
         self.check_clipboard(b"\x95\\ x\r\n")
