@@ -1,5 +1,6 @@
 """tamsel.exe under Wine, driven like a user: real boxes, a real clipboard, real pipes and files,
-and the real start-up splitting the command line that CreateProcessA hands it.
+keys typed at a real console, and the real start-up splitting the command line that
+CreateProcessA hands it.
 
 Every start of the 32-bit tamsel.exe costs seconds where the machine emulates 32-bit code, so
 one run checks as much as it can: one command line carries many splitting rules at once.
@@ -90,15 +91,18 @@ class Case(unittest.TestCase):
             self.assertEqual([b.replace("&", "") for b in box["buttons"]], buttons)
         self.assertTrue(box["icon"])
 
-    def check_clipboard(self, expected):
-        """None: the earlier contents, all formats kept; else exactly these bytes alone."""
-        text, formats = session.clipboard()
+    def check_clipboard(self, expected, unicode=None):
+        """None: the earlier contents, all formats kept; else exactly these bytes alone (read as
+        Unicode text, when given, that text)."""
+        text, formats, wide = session.clipboard()
         if expected is None:
             self.assertEqual(text, EARLIER)
             self.assertIn("private", formats)
         else:
             self.assertEqual(text, expected)
             self.assertNotIn("private", formats, "every earlier format is gone")
+            if unicode is not None:
+                self.assertEqual(wide, unicode)
 
 
 class Dialogs(Case):
@@ -157,7 +161,7 @@ class Dialogs(Case):
 
 
 class Streams(Case):
-    """Real pipes and files, and a clipboard that another program holds open."""
+    """Real pipes, files and consoles, and a clipboard that another program holds open."""
 
     # Line ends and zero bytes first, then more than 8192 bytes in all.
     long_input = b"a\r\nb\nc\0d\0\0e\r" + bytes((i * 7 + 1) % 256 or 1 for i in range(10000))
@@ -179,6 +183,35 @@ class Streams(Case):
                 self.check_box(box, STDIN_PROMPT, ["OK", "Cancel"])
                 self.assertEqual((code, unread), (0, rest))
                 self.check_clipboard(clipboard)
+
+    # Typed at a console of Tamsel's own. The paste's 8192nd byte falls inside its 82nd line.
+    paste = "".join(f"line {i:3} " + "abcdefghij" * 9 + "\r" for i in range(85))
+    CONSOLE = [  # name, typed while the box is up, then line by line, locale, clipboard as text
+        # (None: as before), exit codes, what the console's next reader gets (None: not checked)
+        ("ctrl_z_ends_the_input", "", ["one\r", "two\r", "\x1a\r"], None, "one\r\ntwo\r\n",
+         [0], b"next\r\n"),
+        ("long_paste_cut_and_left_to_no_one", paste, [], None,
+         paste.replace("\r", "\r\n")[:8192], [0], b"next\r\n"),
+        # The console reads in code page 850 here; ANSI is 1252.
+        ("umlauts_as_oem_text", "", ["Grüße\r", "\x1a\r"], "de_DE", "Grüße\r\n", [0],
+         b"next\r\n"),
+        # Windows ends the program with 0xC000013A. Wine's own handler ends it with 0, and keeps
+        # the interrupted read, which then takes the next line typed at that console.
+        ("ctrl_c_copies_nothing", "", ["half", "\x03"], None, None, [0, 0xC000013A], None),
+    ]
+
+    def test_console(self):
+        for name, paste, lines, locale, clipboard, codes, next_line in self.CONSOLE:
+            with self.subTest(name):
+                session.set_clipboard(EARLIER)
+                box, ran = session.console(paste, lines, env=locale and locale_env(locale))
+                self.check_box(box, STDIN_PROMPT, 2)  # Wine labels buttons in the locale's words
+                self.assertTrue(ran["ended"], "Tamsel was still running")
+                self.assertIn(ran["exit"], codes)
+                self.assertEqual(ran["events"], 0, "input left for the shell")
+                if next_line is not None:
+                    self.assertEqual(ran["next"], next_line)
+                self.check_clipboard(clipboard and clipboard.encode("cp1252"), clipboard)
 
     BUSY = [  # name, clipboard held open after the answer for ms, exit code, clipboard after
         ("held_briefly_is_waited_out", 300, 0, b"new\r\n"),

@@ -19,7 +19,7 @@ with WineSession(tamsel, probe, work_dir) as session:
     if box:
         print("box:", box["text"].decode("latin-1").rstrip("\n").replace("\n", "\n     "))
         print("answered:", answer)
-    text, _ = session.clipboard()
+    text, _, _ = session.clipboard()
     print("clipboard:", "nothing" if text is None else f"{len(text)} bytes: {text!r}")
     print("exit code:", code)
 sys.exit(code)

@@ -52,6 +52,12 @@ def make_prefix(prefix, probe):
                         "run scripts/setup wine")
 
 
+def box_seen(box):
+    return {"text": bytes.fromhex(box["text"]),
+            "buttons": [bytes.fromhex(b).decode("latin-1") for b in box["buttons"]],
+            "icon": bool(box["icon"]), "rect": box["rect"]}
+
+
 class WineSession:
     def __init__(self, tamsel, probe, work_dir, template=None):
         self.tamsel = os.path.abspath(tamsel)
@@ -116,8 +122,8 @@ class WineSession:
         launcher.stdin.close()
         return launcher
 
-    def probe(self, *args, timeout=60, check=True):
-        done = subprocess.run([WINE64, self.probe_exe] + list(args), env=self.env,
+    def probe(self, *args, timeout=60, check=True, env=None):
+        done = subprocess.run([WINE64, self.probe_exe] + list(args), env=env or self.env,
                               stdin=DEVNULL, capture_output=True, timeout=timeout)
         if check and done.returncode != 0:
             raise WineError(f"probe {args[0]} failed ({done.returncode}): {done.stdout!r}")
@@ -129,17 +135,28 @@ class WineSession:
         With hold_ms the clipboard is held open from just before the answer for that long."""
         done = self.probe("box", answer, str(timeout_ms), str(hold_ms), check=False,
                           timeout=timeout_ms / 1000 + hold_ms / 1000 + 30)
-        if done.returncode == 2:
-            return None
-        box = json.loads(done.stdout)
-        return {"text": bytes.fromhex(box["text"]),
-                "buttons": [bytes.fromhex(b).decode("latin-1") for b in box["buttons"]],
-                "icon": bool(box["icon"]), "rect": box["rect"]}
+        return None if done.returncode == 2 else box_seen(json.loads(done.stdout))
+
+    def console(self, paste, lines, timeout_ms=30000, env=None):
+        """Starts tamsel.exe in a console of its own, types the paste while its box is up,
+        answers OK, then types each line once the pending read has taken what came before.
+
+        Returns (the box as answer_box does, {"exit", "ended" in time, input "events" left,
+        the bytes the console's "next" reader got, or None when its read did not return})."""
+        done = self.probe("console", self.tamsel_windows_path(), "ok", str(timeout_ms),
+                          paste.encode().hex(), *(line.encode().hex() for line in lines),
+                          env=env, timeout=3 * timeout_ms / 1000 + 30)
+        box, after = (json.loads(line) for line in done.stdout.splitlines())
+        if after["next"] is not None:
+            after["next"] = bytes.fromhex(after["next"])
+        return box and box_seen(box), after
 
     def clipboard(self):
+        """Returns (CF_TEXT bytes, the formats, CF_UNICODETEXT as str); None for a text absent."""
         got = json.loads(self.probe("clip-get").stdout)
         text = None if got["text"] is None else bytes.fromhex(got["text"])
-        return text, got["formats"]
+        wide = None if got["unicode"] is None else bytes.fromhex(got["unicode"]).decode("utf-16le")
+        return text, got["formats"], wide
 
     def set_clipboard(self, data):
         self.probe("clip-set", data.hex())
