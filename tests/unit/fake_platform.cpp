@@ -269,7 +269,7 @@ BOOL GetCPInfo(UINT codePage, CPINFO* info) {
     std::memset(info, 0x80, sizeof *info);
     info->MaxCharSize = script.leadRanges.empty() ? 1 : 2;
     size_t n = script.leadRanges.size();
-    std::memcpy(info->LeadByte, script.leadRanges.data(), n);
+    if (n > 0) std::memcpy(info->LeadByte, script.leadRanges.data(), n);
     if (n + 2 <= MAX_LEADBYTES) {
         info->LeadByte[n] = info->LeadByte[n + 1] = 0;
         if (n + 4 <= MAX_LEADBYTES) info->LeadByte[n + 3] = 0xFE;
