@@ -12,14 +12,14 @@ char* AllocateTextBlock(SIZE_T size, HGLOBAL* block) {
     return static_cast<char*>(GlobalLock(*block));  // null is handled like a failed allocation
 }
 
-bool PublishTextBlock(HGLOBAL block) {
+bool PublishTextBlock(HGLOBAL block, UINT format) {
     GlobalUnlock(block);  // result ignored: it only tells whether other locks remain
     for (int tries = 1; !OpenClipboard(nullptr); ++tries) {
         if (tries == ClipboardTries) return false;
         Sleep(ClipboardRetryDelay);
     }
     EmptyClipboard();  // result ignored: SetClipboardData tells whether the text arrived
-    bool published = SetClipboardData(CF_TEXT, block) != nullptr;
+    bool published = SetClipboardData(format, block) != nullptr;
     CloseClipboard();
     return published;
 }

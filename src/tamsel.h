@@ -14,15 +14,16 @@ constexpr UINT TextBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT | GMEM_DDESHARE;  
 // Return the exit code, 0 or 1. argv[0] is never read.
 int main(int argc, char** argv);
 int CopyArguments(int argc, char** argv);
-// Also returns STATUS_CONTROL_C_EXIT when Ctrl+C or Ctrl+Break ended a console read.
+// Also returns STATUS_CONTROL_C_EXIT when Ctrl+C or Ctrl+Break cut a console read short.
 int CopyStandardInput();
 
 // Allocates a text block of size bytes and locks it. Returns its first byte and sets *block,
 // or returns null when it cannot be had (the caller warns).
 char* AllocateTextBlock(SIZE_T size, HGLOBAL* block);
-// Unlocks the filled block and makes it the clipboard's only content, as CF_TEXT. Returns
-// whether the text reached the clipboard. The block is never freed: on success it belongs to
-// the clipboard, on failure the process is about to end.
-bool PublishTextBlock(HGLOBAL block);
+// Unlocks the filled block and makes it the clipboard's only content, in format (CF_TEXT, or
+// CF_OEMTEXT for text typed at the console). Returns whether the text reached the clipboard.
+// The block is never freed: on success it belongs to the clipboard, on failure the process is
+// about to end.
+bool PublishTextBlock(HGLOBAL block, UINT format);
 
 #endif

@@ -8,6 +8,7 @@ static bool IsBlank(unsigned char c) {
 }
 
 bool ReadLeadBytes(bool* isLead) {
+    for (int c = 0; c < 256; ++c) isLead[c] = false;
     CPINFO info;
     if (!GetCPInfo(CP_ACP, &info)) return false;
     for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {

@@ -10,8 +10,8 @@ constexpr char NoVectorSpace[] = "\r\nNo space for command line argument vector\
 constexpr char NoCodePage[] =
     "\r\nError: system code page access failure; MBCS table not initialized\r\n";
 
-// Marks in isLead (256 entries, all false on entry) the lead bytes of the ANSI code page.
-// Returns false when the code page could not be read; no byte is then a lead byte.
+// Sets isLead (256 entries) to mark exactly the lead bytes of the ANSI code page. Returns false
+// when the code page could not be read; no byte is then a lead byte.
 bool ReadLeadBytes(bool* isLead);
 
 // Splits commandLine (program name first) into *argc and *argv, with argv[0] = program and

@@ -42,7 +42,10 @@ typedef struct HWND__* HWND;
 #define ERROR_OPERATION_ABORTED 995u
 #define STATUS_CONTROL_C_EXIT 0xC000013Au  // the exit code of a process ended by Ctrl+C
 
+#define ENABLE_LINE_INPUT 0x0002u  // a console read returns whole lines, typed up to Enter
+
 #define CF_TEXT 1u
+#define CF_OEMTEXT 7u
 #define CP_ACP 0u
 #define MAX_LEADBYTES 12
 
@@ -72,11 +75,24 @@ TAMSEL_IMPORT BOOL WINAPI CloseClipboard(void);
 
 // The standard handle, null when the process has none, INVALID_HANDLE_VALUE when unusable.
 TAMSEL_IMPORT HANDLE WINAPI GetStdHandle(DWORD which);
-// Nonzero on success with *done bytes stored (0 at the end of input, and at a console also
-// when Ctrl+C or Ctrl+Break cut the read short); zero on failure. Never stores more than size
-// bytes.
+// Nonzero on success with *done bytes stored (0 at the end of input); zero on failure. Never
+// stores more than size bytes. At a console since Windows 8, Ctrl+C or Ctrl+Break cutting the
+// read short looks just like the end of input, hence ReadConsoleA there.
 TAMSEL_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done,
                                    void* overlapped);
+// Reads what was typed at the console, in its input code page, with no Ctrl+Z processing: a
+// line starting with Ctrl+Z arrives as the byte 0x1A. When Ctrl+C or Ctrl+Break cut the read
+// short, on every Windows, the last error is ERROR_OPERATION_ABORTED and *done 0 (or the call
+// fails). In line-input mode a read takes a whole line from the console's input, and what does
+// not fit stays for the next read, of whichever process.
+TAMSEL_IMPORT BOOL WINAPI ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done,
+                                       void* control);
+// Discards every input event the console holds, not the rest of a line a read already took.
+TAMSEL_IMPORT BOOL WINAPI FlushConsoleInputBuffer(HANDLE input);
+// The code page typed text arrives in; by default the OEM one.
+TAMSEL_IMPORT UINT WINAPI GetConsoleCP(void);
+// The system's OEM code page, what CF_OEMTEXT means (850 on a German Windows, 437 on a US one).
+TAMSEL_IMPORT UINT WINAPI GetOEMCP(void);
 // The calling thread's last error code, as the last failing call (or SetLastError) left it.
 TAMSEL_IMPORT DWORD WINAPI GetLastError(void);
 TAMSEL_IMPORT void WINAPI SetLastError(DWORD error);

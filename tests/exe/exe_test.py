@@ -23,12 +23,13 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 
 # Tamsel claims to need nothing newer than Windows NT 4.0, so it may import only functions that
 # NT 4.0's KERNEL32.DLL and USER32.DLL export. Every name here is one of them (all date from
-# NT 3.1); a name added here must be checked against NT 4.0 first.
+# NT 3.1, and Windows 95 has them too); a name added here must be checked against NT 4.0 first.
 ALLOWED_IMPORTS = {
-    "KERNEL32.DLL": {"ExitProcess", "GetCPInfo", "GetCommandLineA", "GetConsoleMode",
-                     "GetLastError", "GetModuleFileNameA", "GetProcessHeap", "GetStdHandle",
-                     "GlobalAlloc", "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc",
-                     "ReadFile", "SetLastError", "Sleep", "WriteFile", "lstrcatA"},
+    "KERNEL32.DLL": {"ExitProcess", "FlushConsoleInputBuffer", "GetCPInfo", "GetCommandLineA",
+                     "GetConsoleCP", "GetConsoleMode", "GetLastError", "GetModuleFileNameA",
+                     "GetOEMCP", "GetProcessHeap", "GetStdHandle", "GlobalAlloc", "GlobalLock",
+                     "GlobalUnlock", "HeapAlloc", "HeapReAlloc", "ReadConsoleA", "ReadFile",
+                     "SetLastError", "Sleep", "WriteFile", "lstrcatA"},
     "USER32.DLL": {"CloseClipboard", "EmptyClipboard", "MessageBoxA", "OpenClipboard",
                    "SetClipboardData", "wsprintfA"},
 }

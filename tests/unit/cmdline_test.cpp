@@ -3,8 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+
 #include "../../src/platform/start.h"
 #include "fake_platform.h"
+
+extern "C" void TamselStart();
+
+// GetCPInfo fills this layout: MaxCharSize, DefaultChar[2], then LeadByte[12].
+static_assert(sizeof(CPINFO) == 20, "CPINFO is 20 bytes");
+static_assert(offsetof(CPINFO, DefaultChar) == 4, "DefaultChar at offset 4");
+static_assert(offsetof(CPINFO, LeadByte) == 6, "LeadByte at offset 6");
+static_assert(sizeof(CPINFO::LeadByte) == 12, "12 lead-byte entries");
 
 namespace {
 
@@ -75,7 +86,8 @@ TEST_P(SplitTest, GivesTheseArguments) {
     const Split& split = GetParam();
     ResetFake();
     script.leadRanges = split.lead;
-    bool isLead[256] = {};
+    bool isLead[256];
+    std::fill(isLead, isLead + 256, true);  // whatever an earlier code page left
     ASSERT_TRUE(ReadLeadBytes(isLead));
     char program[] = "C:\\tools\\tamsel.exe";
     int argc = -1;
@@ -91,16 +103,17 @@ TEST_P(SplitTest, GivesTheseArguments) {
 INSTANTIATE_TEST_SUITE_P(CommandLine, SplitTest, testing::ValuesIn(Splits),
                          [](const testing::TestParamInfo<Split>& info) { return info.param.name; });
 
-// The whole start-up, from GetCommandLineA to main's exit code.
+// The whole start-up, from GetCommandLineA to the exit code that reaches ExitProcess.
 struct Start {
     const char* name;
     std::string line;
     int heapAllocs;  // HeapAlloc/HeapReAlloc calls that succeed before one fails; -1: none fails
     bool codePageFails;
     std::vector<BYTE> lead;
-    int exitCode;
+    UINT exitCode;
     std::string stderrBytes;
-    const char* clipboard;  // null: never set
+    const char* clipboard;                 // null: never set
+    void (*setup)(FakeScript&) = nullptr;  // more of the script
     friend void PrintTo(const Start& row, std::ostream* os) {
         *os << row.name;
     }  // not as bytes
@@ -149,6 +162,28 @@ const Start Starts[] = {
      0,
      "\r\nError: system code page access failure; MBCS table not initialized\r\n",
      "\x81\r\nx\r\n"},
+    // main's own exit codes pass through unchanged.
+    {"MainReturnsOne",
+     "tamsel a",
+     -1,
+     false,
+     {},
+     1,
+     "",
+     nullptr,
+     [](FakeScript& s) { s.dialogAnswers = {0}; }},
+    {"MainReturnsCtrlCExit",
+     "tamsel",
+     -1,
+     false,
+     {},
+     0xC000013A,
+     "",
+     nullptr,
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, "", 995}};
+     }},
 };
 
 class StartTest : public testing::TestWithParam<Start> {};
@@ -160,15 +195,22 @@ TEST_P(StartTest, ReportsOnStandardErrorAndExits) {
     script.heapAllocsBeforeFailure = start.heapAllocs;
     script.codePageFails = start.codePageFails;
     script.leadRanges = start.lead;
+    if (start.setup) start.setup(script);
 
-    EXPECT_EQ(RunTamsel(), start.exitCode);
+    UINT exitCode = 0xDEAD;
+    try {
+        TamselStart();
+    } catch (const FakeExit& exit) {
+        exitCode = exit.code;
+    }
+    EXPECT_EQ(exitCode, start.exitCode);
     EXPECT_EQ(fake.stderrBytes, start.stderrBytes);
     EXPECT_EQ(fake.clipboardSet, start.clipboard != nullptr);
     if (start.clipboard) {
         EXPECT_EQ(fake.clipboard, start.clipboard);
     }
     // A failed start-up never reaches main, so no dialog is shown.
-    if (start.exitCode == 1) {
+    if (!start.stderrBytes.empty() && start.exitCode == 1) {
         EXPECT_EQ(CallLog().find("MessageBoxA"), std::string::npos);
     }
 }

@@ -16,6 +16,7 @@ FakeState fake;
 
 namespace {
 
+const HANDLE StdoutHandle = reinterpret_cast<HANDLE>(0x18);
 const HANDLE StderrHandle = reinterpret_cast<HANDLE>(0x20);
 const uintptr_t FirstBlock = 0x1000;
 
@@ -139,15 +140,22 @@ BOOL CloseClipboard(void) {
     return 1;
 }
 
+// The documented numbers, not the tool's own constants: -10 input, -11 output, -12 error.
 HANDLE GetStdHandle(DWORD which) {
-    Log("GetStdHandle(" + std::to_string(static_cast<int>(which)) + ")");
-    return which == STD_INPUT_HANDLE ? script.stdinHandle : StderrHandle;
+    int number = static_cast<int>(which);
+    Log("GetStdHandle(" + std::to_string(number) + ")");
+    return number == -10   ? script.stdinHandle
+           : number == -11 ? StdoutHandle
+           : number == -12 ? StderrHandle
+                           : nullptr;
 }
 
-BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapped) {
-    Log(file == script.stdinHandle && overlapped == nullptr
-            ? "ReadFile(" + std::to_string(size) + ")"
-            : "ReadFile(BAD handle or overlapped)");
+// ReadFile and ReadConsoleA both play the next scripted read.
+static BOOL PlayRead(const char* name, HANDLE file, void* buffer, DWORD size, DWORD* done,
+                     void* extra) {
+    Log(file == script.stdinHandle && extra == nullptr
+            ? name + ("(" + std::to_string(size) + ")")
+            : name + std::string("(BAD handle or extra argument)"));
     fake.readSizes.push_back(size);
     *done = 0;
     if (script.reads.empty()) return 1;
@@ -161,6 +169,29 @@ BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapp
     return 1;
 }
 
+BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapped) {
+    return PlayRead("ReadFile", file, buffer, size, done, overlapped);
+}
+
+BOOL ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done, void* control) {
+    if (!script.console) Log("ReadConsoleA(BAD not a console)");
+    return PlayRead("ReadConsoleA", input, buffer, size, done, control);
+}
+
+BOOL FlushConsoleInputBuffer(HANDLE input) {
+    Log(script.console && input == script.stdinHandle ? "FlushConsoleInputBuffer"
+                                                      : "FlushConsoleInputBuffer(BAD handle)");
+    return 1;
+}
+
+UINT GetConsoleCP(void) {
+    return script.console ? script.consoleCodePage : 0;
+}
+
+UINT GetOEMCP(void) {
+    return script.oemCodePage;
+}
+
 DWORD GetLastError(void) {
     return script.lastError;
 }
@@ -171,12 +202,16 @@ void SetLastError(DWORD error) {
 
 BOOL GetConsoleMode(HANDLE handle, DWORD* mode) {
     if (!script.console || handle != script.stdinHandle) return 0;
-    *mode = 7;  // processed input, line input, echo
+    *mode = script.consoleMode;
     return 1;
 }
 
 BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* done, void*) {
-    if (file == StderrHandle) fake.stderrBytes.append(static_cast<const char*>(buffer), size);
+    if (file == StderrHandle) {
+        fake.stderrBytes.append(static_cast<const char*>(buffer), size);
+    } else {
+        Log("WriteFile(BAD handle)");
+    }
     *done = size;
     return 1;
 }
@@ -227,12 +262,17 @@ DWORD GetModuleFileNameA(HANDLE, char* path, DWORD size) {
     return static_cast<DWORD>(std::strlen(path));
 }
 
+// Answers only for code page 0, CP_ACP. The lead-byte pairs end with a 0,0 pair; what follows
+// it is left as garbage that would mark 0x80 to 0xFE as lead bytes if it were read.
 BOOL GetCPInfo(UINT codePage, CPINFO* info) {
-    if (script.codePageFails || codePage != CP_ACP) return 0;
-    std::memset(info, 0, sizeof *info);
+    if (script.codePageFails || codePage != 0) return 0;
+    std::memset(info, 0x80, sizeof *info);
     info->MaxCharSize = script.leadRanges.empty() ? 1 : 2;
-    if (!script.leadRanges.empty()) {
-        std::memcpy(info->LeadByte, script.leadRanges.data(), script.leadRanges.size());
+    size_t n = script.leadRanges.size();
+    if (n > 0) std::memcpy(info->LeadByte, script.leadRanges.data(), n);
+    if (n + 2 <= MAX_LEADBYTES) {
+        info->LeadByte[n] = info->LeadByte[n + 1] = 0;
+        if (n + 4 <= MAX_LEADBYTES) info->LeadByte[n + 3] = 0xFE;
     }
     return 1;
 }
@@ -257,7 +297,7 @@ void* HeapReAlloc(HANDLE, DWORD, void* block, SIZE_T size) {
     return p;
 }
 
-void ExitProcess(UINT) {
-    std::abort();  // the start-up's tests stop short of it
+void ExitProcess(UINT code) {
+    throw FakeExit{code};  // nothing the start-up left behind needs unwinding
 }
 }

@@ -18,15 +18,18 @@ struct FakeRead {
 struct FakeScript {
     std::deque<int> dialogAnswers;  // MessageBoxA results in order; IDOK when empty
     HANDLE stdinHandle = reinterpret_cast<HANDLE>(0x10);
-    std::deque<FakeRead> reads;        // ReadFile results in order; end of input when empty
-    bool console = false;              // standard input is a console (GetConsoleMode succeeds)
-    DWORD lastError = 0;               // the last error when the run starts
-    bool allocFails = false;           // GlobalAlloc returns null
-    bool lockFails = false;            // GlobalLock returns null
-    int openFailures = 0;              // OpenClipboard fails this many times first
-    bool setDataFails = false;         // SetClipboardData returns null
-    std::string commandLine;           // what GetCommandLineA returns
-    bool codePageFails = false;        // GetCPInfo fails
+    std::deque<FakeRead> reads;  // ReadFile/ReadConsoleA results in order; end of input when empty
+    bool console = false;        // standard input is a console (GetConsoleMode succeeds)
+    DWORD consoleMode = 7;       // processed input, line input, echo
+    UINT consoleCodePage = 850;  // GetConsoleCP; by default the OEM code page, as Windows
+    UINT oemCodePage = 850;      // GetOEMCP
+    DWORD lastError = 0;         // the last error when the run starts
+    bool allocFails = false;     // GlobalAlloc returns null
+    bool lockFails = false;      // GlobalLock returns null
+    int openFailures = 0;        // OpenClipboard fails this many times first
+    bool setDataFails = false;   // SetClipboardData returns null
+    std::string commandLine;     // what GetCommandLineA returns
+    bool codePageFails = false;  // GetCPInfo fails
     std::vector<BYTE> leadRanges;      // GetCPInfo's lead-byte pairs
     int heapAllocsBeforeFailure = -1;  // HeapAlloc/HeapReAlloc succeed this often, then fail
 };
@@ -41,6 +44,11 @@ struct FakeState {
     size_t blockSize = 0;          // size of the last block allocated
     std::string stderrBytes;
     std::vector<DWORD> readSizes;  // the sizes asked for, in order
+};
+
+// What ExitProcess throws, so that a test can see the exit code of a whole start.
+struct FakeExit {
+    UINT code;
 };
 
 extern FakeScript script;

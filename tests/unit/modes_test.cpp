@@ -44,6 +44,13 @@ const std::string StdinWarning = Box(
 const std::string StdinBlock = "; GlobalAlloc(0x2042, 8193); GlobalLock; ";
 const std::string Handoff =
     "GlobalUnlock; OpenClipboard(null); EmptyClipboard; SetClipboardData(1); CloseClipboard";
+// Typed at a console in its OEM code page: CF_OEMTEXT, 7.
+const std::string OemHandoff =
+    "GlobalUnlock; OpenClipboard(null); EmptyClipboard; SetClipboardData(7); CloseClipboard";
+const std::string Flush = "FlushConsoleInputBuffer; ";
+const std::string Full = std::string(8190, 'a');  // two bytes short of the limit
+const std::string FullCut = Full + "bc";          // the limit inside a line
+const std::string FullLine = Full + "\r\n";       // the limit at a line's end
 const std::string Busy = "OpenClipboard(null); Sleep(100); ";
 
 std::string Repeat(const std::string& s, int n) {
@@ -196,36 +203,125 @@ const Case Runs[] = {
      0,
      StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8190); " + Handoff,
      "ab"},
-    // Ctrl+C at the console never leads to a hand-off. Up to Windows 7 the read says so...
-    {"StdinConsoleInterrupted",
-     {},
-     [](FakeScript& s) {
-         s.console = true;
-         s.reads = {{true, "half typed"}, {true, "", ERROR_OPERATION_ABORTED}};
-     },
-     static_cast<int>(STATUS_CONTROL_C_EXIT),
-     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8182)",
-     nullptr},
-    // ...since Windows 8 it ends like Ctrl+Z, Enter: the system gets a moment to end the run.
-    // A pipe or a file ends without that wait (every other row).
-    {"StdinConsoleEndWaits",
-     {},
-     [](FakeScript& s) {
-         s.console = true;
-         s.reads = {{true, "typed\r\n"}};
-     },
-     0,
-     StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8185); Sleep(500); " + Handoff,
-     "typed\r\n"},
     {"StdinStaleErrorBeforeEnd",
      {},
      [](FakeScript& s) {
-         s.lastError = ERROR_OPERATION_ABORTED;
+         s.lastError = 995;
          s.reads = {{true, "ab"}};
      },
      0,
      StdinPrompt + StdinBlock + "ReadFile(8192); ReadFile(8190); " + Handoff,
      "ab"},
+    {"StdinPipeLimitLeavesRest",
+     {},
+     [](FakeScript& s) {
+         s.reads = {{true, FullCut}, {true, "rest\r\n"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadFile(8192); " + Handoff,
+     FullCut.c_str()},
+    // At a console: Ctrl+C or Ctrl+Break (ERROR_OPERATION_ABORTED, 995) never leads to a
+    // hand-off, whether the read succeeds with 0 bytes or fails.
+    {"StdinConsoleInterrupted",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, "half typed"}, {true, "", 995}};
+     },
+     static_cast<int>(0xC000013A),
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8182)",
+     nullptr},
+    {"StdinConsoleInterruptedReadFails",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, "half typed"}, {false, "", 995}};
+     },
+     static_cast<int>(0xC000013A),
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8182)",
+     nullptr},
+    // Typed text in the console's OEM code page goes over as CF_OEMTEXT, with no wait.
+    {"StdinConsoleOemText",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true,
+                     "Gr\x81\xE1"
+                     "e\r\n"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8185); " + OemHandoff,
+     "Gr\x81\xE1"
+     "e\r\n"},
+    {"StdinConsoleOtherCodePage",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.consoleCodePage = 1252;
+         s.reads = {{true,
+                     "Gr\xFC\xDF"
+                     "e\r\n"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8185); " + Handoff,
+     "Gr\xFC\xDF"
+     "e\r\n"},
+    // Ctrl+Z ends the typed text only as the first byte of a read, and adds nothing.
+    {"StdinConsoleCtrlZStartsLine",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true,
+                     "a\x1A"
+                     "b\r\n"},
+                    {true, "\x1A\r\n"},
+                    {true, "never read"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8187); " + OemHandoff,
+     "a\x1A"
+     "b\r\n"},
+    // The limit inside a line: the rest of that line is read and dropped, then the waiting
+    // input events; the shell gets nothing of a long paste.
+    {"StdinConsoleLimitInsideLine",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, Full}, {true, "bc"}, {true, "de"}, {true, "f\r\n"}, {true, "next"}};
+     },
+     0,
+     StdinPrompt + StdinBlock +
+         "ReadConsoleA(8192); ReadConsoleA(2); ReadConsoleA(8192); ReadConsoleA(8192); " + Flush +
+         OemHandoff,
+     FullCut.c_str()},
+    {"StdinConsoleLimitAtLineEnd",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, FullLine}, {true, "next"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); " + Flush + OemHandoff,
+     FullLine.c_str()},
+    {"StdinConsoleLimitWithoutLineInput",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.consoleMode = 1;  // processed input only: a read takes what is there
+         s.reads = {{true, FullCut}, {true, "next"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); " + Flush + OemHandoff,
+     FullCut.c_str()},
+    {"StdinConsoleInterruptedAfterLimit",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, FullCut}, {true, "", 995}};
+     },
+     static_cast<int>(0xC000013A),
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8192)",
+     nullptr},
     {"StdinNullHandle",
      {},
      [](FakeScript& s) {
