@@ -1,5 +1,6 @@
-# Writes the release folder DIST: tamsel.exe as EXE is, the zip ZIP holding it with README.md and
-# LICENSE, and SHA256SUMS over both in the format `sha256sum -c` reads.
+# Writes the release into the folder DIST: tamsel.exe as EXE is, the zip ZIP holding it with
+# README.md and LICENSE, and SHA256SUMS over both in the format `sha256sum -c` reads. It replaces
+# only these three files and its staging folder STAGE; anything else in DIST stays.
 # Usage: cmake -DEXE=... -DSOURCE_DIR=... -DZIP=... -DDIST=... -DSTAGE=... -P release.cmake
 #
 # The zip is the same byte for byte whoever makes it from the same commit, wherever: its members
@@ -28,7 +29,8 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
 endif()
 
 set(members tamsel.exe README.md LICENSE)
-file(REMOVE_RECURSE ${STAGE} ${DIST})
+file(REMOVE_RECURSE ${STAGE})
+file(REMOVE ${DIST}/${ZIP} ${DIST}/tamsel.exe ${DIST}/SHA256SUMS)
 file(COPY ${EXE} ${SOURCE_DIR}/README.md ${SOURCE_DIR}/LICENSE DESTINATION ${STAGE}
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(MAKE_DIRECTORY ${DIST})

@@ -132,13 +132,17 @@ class ExeFile(unittest.TestCase):
                                  {b"Translation": "0x0409 0x04b0"})
 
     def test_two_clean_builds_are_identical(self):
-        # Made by builders whose umask and time zone differ: neither may reach the bytes.
+        # Made by builders whose umask and time zone differ: neither may reach the bytes. The
+        # releases go into folders holding a file of their own, which stays.
         toolchain = os.path.join(SOURCE_DIR, "cmake", "mingw-gcc.cmake")
         outputs = []
         with tempfile.TemporaryDirectory() as scratch:
             for name, umask, zone in (("one", 0o022, "UTC"), ("two", 0o077, "Asia/Tokyo")):
                 build = os.path.join(scratch, name)
                 dist = os.path.join(scratch, name + "-dist")
+                os.mkdir(dist)
+                with open(os.path.join(dist, "own.txt"), "wb") as f:
+                    f.write(b"not the release's")
                 for command in (["cmake", "-S", SOURCE_DIR, "-B", build,
                                  "-DCMAKE_TOOLCHAIN_FILE=" + toolchain, "-DTAMSEL_DIST_DIR=" + dist],
                                 ["cmake", "--build", build, "--target", "release"]):
@@ -146,6 +150,9 @@ class ExeFile(unittest.TestCase):
                                    env=dict(os.environ, TZ=zone))
                 outputs.append((read(os.path.join(build, "tamsel.exe")),
                                 read(os.path.join(dist, zip_name()))))
+                self.assertEqual(sorted(os.listdir(dist)),
+                                 sorted(["own.txt", zip_name(), "tamsel.exe", "SHA256SUMS"]))
+                self.assertEqual(read(os.path.join(dist, "own.txt")), b"not the release's")
         self.assertEqual(outputs[0][0], outputs[1][0], "tamsel.exe")
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
