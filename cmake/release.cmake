@@ -1,6 +1,7 @@
 # Writes the release into the folder DIST: tamsel.exe as EXE is, the zip ZIP holding it with the
-# commit's README.md and LICENSE, and SHA256SUMS over both in the format `sha256sum -c` reads. It
-# replaces only these three files and its staging folder STAGE; anything else in DIST stays.
+# commit's README.md and LICENSE, SHA256SUMS over the zip and the exe in the format `sha256sum -c`
+# reads, and BUILDINFO, the Debian release and package versions that made these bytes. It
+# replaces only these four files and its staging folder STAGE; anything else in DIST stays.
 # Usage: cmake -DEXE=... -DSOURCE_DIR=... -DZIP=... -DDIST=... -DSTAGE=... [-DTRIAL=ON]
 #              -P release.cmake
 #
@@ -56,10 +57,27 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
     set(ENV{SOURCE_DATE_EPOCH} ${epoch})
 endif()
 
+# What made the bytes: the MinGW-w64 GCC as installed, and the win32 packages of it that the
+# toolchain file names (compiler proper, driver, link-time optimizer); binutils (assembler,
+# linker, windres); the import libraries; cmake and the libarchive its tar writes the zip with;
+# fakeroot, which sets the members' owner.
+file(READ /etc/debian_version debian)
+string(STRIP "${debian}" debian)
+set(buildinfo "debian ${debian}\n")
+foreach(package g++-mingw-w64-i686 g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32
+                binutils-mingw-w64-i686 mingw-w64-i686-dev cmake libarchive13 fakeroot)
+    execute_process(COMMAND dpkg-query -W -f=\${Version} ${package}
+                    OUTPUT_VARIABLE version RESULT_VARIABLE failed ERROR_QUIET)
+    if(failed OR version STREQUAL "")
+        message(FATAL_ERROR "release: the version of ${package} is unknown; is it installed?")
+    endif()
+    string(APPEND buildinfo "${package} ${version}\n")
+endforeach()
+
 set(members tamsel.exe README.md LICENSE)
 set(mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(REMOVE_RECURSE ${STAGE})
-file(REMOVE ${DIST}/${ZIP} ${DIST}/tamsel.exe ${DIST}/SHA256SUMS)
+file(REMOVE ${DIST}/${ZIP} ${DIST}/tamsel.exe ${DIST}/SHA256SUMS ${DIST}/BUILDINFO)
 file(COPY ${EXE} DESTINATION ${STAGE} FILE_PERMISSIONS ${mode})
 foreach(name README.md LICENSE)
     git(cat-file blob HEAD:./${name} OUTPUT_FILE ${STAGE}/${name})
@@ -72,5 +90,6 @@ execute_process(COMMAND ${FAKEROOT} ${CMAKE_COMMAND} -E env TZ=UTC
 file(COPY ${STAGE}/tamsel.exe DESTINATION ${DIST})
 execute_process(COMMAND ${CMAKE_COMMAND} -E sha256sum ${ZIP} tamsel.exe
                 WORKING_DIRECTORY ${DIST} OUTPUT_FILE ${DIST}/SHA256SUMS COMMAND_ERROR_IS_FATAL ANY)
+file(WRITE ${DIST}/BUILDINFO "${buildinfo}")
 file(REMOVE_RECURSE ${STAGE})
 message(STATUS "release: ${DIST}/${ZIP}")

@@ -33,6 +33,11 @@ ALLOWED_IMPORTS = {
                    "SetClipboardData", "wsprintfA"},
 }
 
+# The Debian release, then the packages whose versions make the release's bytes.
+BUILDINFO_NAMES = ["debian", "g++-mingw-w64-i686", "g++-mingw-w64-i686-win32",
+                   "gcc-mingw-w64-i686-win32", "binutils-mingw-w64-i686", "mingw-w64-i686-dev",
+                   "cmake", "libarchive13", "fakeroot"]
+
 HEADER = [  # (what, read from the parsed file, expected)
     ("machine i386", lambda pe: pe.FILE_HEADER.Machine, 0x14C),
     ("PE32, not PE32+", lambda pe: pe.OPTIONAL_HEADER.Magic, 0x10B),
@@ -159,7 +164,7 @@ class ExeFile(unittest.TestCase):
                 outputs.append((read(os.path.join(build, "tamsel.exe")),
                                 read(os.path.join(dist, zip_name()))))
                 self.assertEqual(sorted(os.listdir(dist)), sorted(
-                    ["own.txt", zip_name(), "tamsel.exe", "SHA256SUMS"]))
+                    ["own.txt", zip_name(), "tamsel.exe", "SHA256SUMS", "BUILDINFO"]))
                 self.assertEqual(read(os.path.join(dist, "own.txt")), b"not the release's")
             # A changed tracked file: the release would not be the commit's, so there is none.
             with open(os.path.join(source, "LICENSE"), "ab") as f:
@@ -186,6 +191,11 @@ class ExeFile(unittest.TestCase):
         check = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=DIST_DIR,
                                capture_output=True, text=True)
         self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        # Beside the zip, not in it: what a rebuild needs installed to give the same bytes.
+        with open(os.path.join(DIST_DIR, "BUILDINFO")) as f:
+            record = [line.split(" ") for line in f.read().splitlines()]
+        self.assertEqual([fields[0] for fields in record], BUILDINFO_NAMES)
+        self.assertTrue(all(len(fields) == 2 and fields[1] for fields in record), record)
 
 
 def read(path):
