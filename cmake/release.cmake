@@ -1,11 +1,20 @@
-# Writes the release folder DIST: tamsel.exe as EXE is, the zip ZIP holding it with README.md and
-# LICENSE, and SHA256SUMS over both in the format `sha256sum -c` reads.
-# Usage: cmake -DEXE=... -DSOURCE_DIR=... -DZIP=... -DDIST=... -DSTAGE=... -P release.cmake
+# Writes the release into the folder DIST: tamsel.exe as EXE is, the zip ZIP holding it with the
+# commit's README.md and LICENSE, SHA256SUMS over the zip and the exe in the format `sha256sum -c`
+# reads, and BUILDINFO, the Debian release and package versions that made these bytes. It
+# replaces only these four files and its staging folder STAGE; anything else in DIST stays.
+# Usage: cmake -DEXE=... -DSOURCE_DIR=... -DZIP=... -DDIST=... -DSTAGE=... [-DTRIAL=ON]
+#              -P release.cmake
 #
-# The zip is the same byte for byte whoever makes it from the same commit, wherever: its members
-# stand in a fixed order with fixed modes, all their times are the commit's (SOURCE_DATE_EPOCH
-# when set), the zip's DOS times are written in UTC, and fakeroot makes every member's recorded
-# owner root rather than the user who builds.
+# A release is made of a commit: a work tree with uncommitted changes to tracked files is
+# refused, as its exe would carry the commit's time but other bytes. TRIAL (the test suite's
+# trial release, which never goes to dist/) only warns, so that changes can be tested before
+# they are committed.
+#
+# The zip is the same byte for byte whoever makes it from the same commit, wherever: README.md
+# and LICENSE are the commit's bytes, not the checkout's (whose line ends git may have changed),
+# its members stand in a fixed order with fixed modes, all their times are the commit's
+# (SOURCE_DATE_EPOCH when set), the zip's DOS times are written in UTC, and fakeroot makes every
+# member's recorded owner root rather than the user who builds.
 foreach(name EXE SOURCE_DIR ZIP DIST STAGE)
     if(NOT DEFINED ${name})
         message(FATAL_ERROR "release: ${name} is not set")
@@ -16,21 +25,64 @@ if(NOT FAKEROOT)
     message(FATAL_ERROR "release: fakeroot is missing; scripts/setup installs it")
 endif()
 
-if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-    # safe.directory: a clone that another user owns is still ours to read the time from.
-    execute_process(COMMAND git -c safe.directory=* -C ${SOURCE_DIR} log -1 --format=%ct
-                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
-                    RESULT_VARIABLE failed ERROR_QUIET)
-    if(failed OR epoch STREQUAL "")
-        message(FATAL_ERROR "release: no commit to take the time from; set SOURCE_DATE_EPOCH")
+# Runs git in SOURCE_DIR. safe.directory: a clone that another user owns is still ours to read;
+# --no-optional-locks: reading never writes the index.
+function(git)
+    cmake_parse_arguments(PARSE_ARGV 0 git "" "OUTPUT_VARIABLE;OUTPUT_FILE" "")
+    if(git_OUTPUT_FILE)
+        set(to OUTPUT_FILE ${git_OUTPUT_FILE})
+    else()
+        set(to OUTPUT_VARIABLE text OUTPUT_STRIP_TRAILING_WHITESPACE)
     endif()
+    execute_process(COMMAND git -c safe.directory=* --no-optional-locks -C ${SOURCE_DIR}
+                            ${git_UNPARSED_ARGUMENTS}
+                    ${to} RESULT_VARIABLE failed ERROR_VARIABLE error)
+    if(failed)
+        message(FATAL_ERROR "release: git ${git_UNPARSED_ARGUMENTS} failed: ${error}")
+    endif()
+    if(git_OUTPUT_VARIABLE)
+        set(${git_OUTPUT_VARIABLE} "${text}" PARENT_SCOPE)
+    endif()
+endfunction()
+
+git(status --porcelain --untracked-files=no OUTPUT_VARIABLE changed)
+if(NOT changed STREQUAL "" AND NOT TRIAL)
+    message(FATAL_ERROR "release: uncommitted changes to tracked files; commit or stash them "
+                        "first, the release is made of the commit:\n${changed}")
+elseif(NOT changed STREQUAL "")
+    message(NOTICE "trial release of uncommitted changes, not for publishing:\n${changed}")
+endif()
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
+    git(log -1 --format=%ct OUTPUT_VARIABLE epoch)
     set(ENV{SOURCE_DATE_EPOCH} ${epoch})
 endif()
 
+# What made the bytes: the MinGW-w64 GCC as installed, and the win32 packages of it that the
+# toolchain file names (compiler proper, driver, link-time optimizer); binutils (assembler,
+# linker, windres); the import libraries; cmake and the libarchive its tar writes the zip with;
+# fakeroot, which sets the members' owner.
+file(READ /etc/debian_version debian)
+string(STRIP "${debian}" debian)
+set(buildinfo "debian ${debian}\n")
+foreach(package g++-mingw-w64-i686 g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32
+                binutils-mingw-w64-i686 mingw-w64-i686-dev cmake libarchive13 fakeroot)
+    execute_process(COMMAND dpkg-query -W -f=\${Version} ${package}
+                    OUTPUT_VARIABLE version RESULT_VARIABLE failed ERROR_QUIET)
+    if(failed OR version STREQUAL "")
+        message(FATAL_ERROR "release: the version of ${package} is unknown; is it installed?")
+    endif()
+    string(APPEND buildinfo "${package} ${version}\n")
+endforeach()
+
 set(members tamsel.exe README.md LICENSE)
-file(REMOVE_RECURSE ${STAGE} ${DIST})
-file(COPY ${EXE} ${SOURCE_DIR}/README.md ${SOURCE_DIR}/LICENSE DESTINATION ${STAGE}
-     FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+set(mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+file(REMOVE_RECURSE ${STAGE})
+file(REMOVE ${DIST}/${ZIP} ${DIST}/tamsel.exe ${DIST}/SHA256SUMS ${DIST}/BUILDINFO)
+file(COPY ${EXE} DESTINATION ${STAGE} FILE_PERMISSIONS ${mode})
+foreach(name README.md LICENSE)
+    git(cat-file blob HEAD:./${name} OUTPUT_FILE ${STAGE}/${name})
+    file(CHMOD ${STAGE}/${name} PERMISSIONS ${mode})
+endforeach()
 file(MAKE_DIRECTORY ${DIST})
 execute_process(COMMAND ${FAKEROOT} ${CMAKE_COMMAND} -E env TZ=UTC
                         ${CMAKE_COMMAND} -E tar cf ${DIST}/${ZIP} --format=zip -- ${members}
@@ -38,5 +90,6 @@ execute_process(COMMAND ${FAKEROOT} ${CMAKE_COMMAND} -E env TZ=UTC
 file(COPY ${STAGE}/tamsel.exe DESTINATION ${DIST})
 execute_process(COMMAND ${CMAKE_COMMAND} -E sha256sum ${ZIP} tamsel.exe
                 WORKING_DIRECTORY ${DIST} OUTPUT_FILE ${DIST}/SHA256SUMS COMMAND_ERROR_IS_FATAL ANY)
+file(WRITE ${DIST}/BUILDINFO "${buildinfo}")
 file(REMOVE_RECURSE ${STAGE})
 message(STATUS "release: ${DIST}/${ZIP}")

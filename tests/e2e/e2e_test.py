@@ -13,7 +13,7 @@ import sys
 import tempfile
 import unittest
 
-from wine_session import WineSession
+from wine_session import WineSession, command_line
 
 TAMSEL = PROBE = TEMPLATE = WORK_DIR = None
 session = None
@@ -143,12 +143,19 @@ class Dialogs(Case):
                 b"\xe4\xf6\xfc\xdf ")
         tail = b' "unclosed  '
         padding = b"p" * (32000 - len(head) - len(tail))
-        args = [b"first", b"ab cd", b"", b'x"y', b"\\\\z", b'e\\"f', b'g"', b"h", b"*.txt", b"?",
-                b"\xe4\xf6\xfc\xdf", padding, b"unclosed  "]
-        box, out = self.launch(head + padding + tail)
-        self.check_box(box, args_prompt(len(args)), ["OK", "Cancel"])
-        self.assertEqual(out, b"exit 0")
-        self.check_clipboard(b"".join(a + b"\r\n" for a in args))
+        every_rule = [b"first", b"ab cd", b"", b'x"y', b"\\\\z", b'e\\"f', b'g"', b"h", b"*.txt",
+                      b"?", b"\xe4\xf6\xfc\xdf", padding, b"unclosed  "]
+        # What scripts/run writes for arguments that the C runtime's quoting, which wine uses,
+        # would mangle: trailing backslashes, backslash-quote, quotes, empty, blanks and tabs.
+        as_given = [b"a b\\", b"next", b'x\\"y', b"", b"t\tab", b'"', b"\\\\", b'q\\"\\ ']
+        rows = [("every_rule", head + padding + tail, every_rule),
+                ("scripts_run", command_line(exe, as_given), as_given)]
+        for name, line, args in rows:
+            with self.subTest(name):
+                box, out = self.launch(line)
+                self.check_box(box, args_prompt(len(args)), ["OK", "Cancel"])
+                self.assertEqual(out, b"exit 0")
+                self.check_clipboard(b"".join(a + b"\r\n" for a in args))
 
     def test_double_byte_code_page(self):
         # Under code page 932, 0x95 0x5C is one character whose second byte is a backslash: it

@@ -6,6 +6,9 @@ through the 64-bit loader directly, so that it starts in a fraction of a second 
 machine has to emulate 32-bit code.
 
 Usage: wine_session.py make-prefix PREFIX_DIR PROBE_EXE   (a ready prefix for sessions to copy)
+       wine_session.py launch PROBE_EXE TAMSEL_EXE ARGUMENT...
+                              (tamsel.exe with exactly these arguments, in the environment's
+                              Wine prefix and display: scripts/run with a desktop)
 """
 import json
 import os
@@ -29,6 +32,51 @@ def wait_until(condition, timeout, what):
 
 
 WINE64 = "/usr/lib/wine/wine64"
+
+
+def command_line(program, args):
+    r"""The command line that Tamsel's start-up splits into exactly these arguments (bytes).
+
+    Tamsel's rules: blanks and tabs separate; a double quote opens or closes a quoted stretch
+    and is dropped; a backslash directly before a double quote is a literal quote, anywhere, and
+    never opens or closes; every other byte is itself. A quoted program name ends at the next
+    quote, and what touches that quote belongs to the first argument.
+
+    So the program name is quoted and followed by a blank, and each argument is one quoted
+    stretch, its quotes written \", everything else as itself: inside the stretch blanks and
+    tabs separate nothing, and a backslash is itself unless a quote follows it. Two kinds of
+    backslash meet a quote. One before a quote of the argument gives \\", whose first
+    backslash is followed by a backslash and so stays itself. The argument's trailing
+    backslashes would meet the closing quote, so they follow it, outside the stretch, where the
+    blank before the next argument or the end of the line follows them. An empty argument is "".
+
+    Every byte string can be written but one holding a zero byte, which ends a command line.
+    These rules leave out that in a double-byte code page the byte after a lead byte is never a
+    quote or a backslash to Tamsel: there an argument whose lead byte meets a quote of this
+    writing comes out changed.
+    """
+    args = list(args)
+    if b'"' in program or any(b"\0" in a for a in [program] + args):
+        raise ValueError("no command line holds a zero byte, nor a program name a quote")
+    line = b'"' + program + b'"'
+    for arg in args:
+        inside = arg.rstrip(b"\\")
+        line += b' "' + inside.replace(b'"', b'\\"') + b'"' + arg[len(inside):]
+    return line
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def launch(probe, env, line, stdout=subprocess.PIPE):
+    """Starts a program through CreateProcessA with exactly this command line, by the probe,
+    which prints "exit N" and exits with N."""
+    launcher = subprocess.Popen([WINE64, probe, "launch"], env=env, stdin=subprocess.PIPE,
+                                stdout=stdout, stderr=DEVNULL)
+    launcher.stdin.write(line)
+    launcher.stdin.close()
+    return launcher
 
 
 def wine_env(prefix):
@@ -68,7 +116,7 @@ class WineSession:
         self.xvfb = None
 
     def tamsel_windows_path(self):
-        return "Z:" + self.tamsel.replace("/", "\\")
+        return windows_path(self.tamsel)
 
     def start(self):
         if shutil.which("wine") is None or not os.path.exists(WINE64):
@@ -114,13 +162,9 @@ class WineSession:
     def __exit__(self, *exc):
         self.stop()
 
-    def launch(self, command_line, env=None):
+    def launch(self, line, env=None):
         """Starts tamsel.exe through CreateProcessA with exactly this command line."""
-        launcher = subprocess.Popen([WINE64, self.probe_exe, "launch"], env=env or self.env,
-                                    stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=DEVNULL)
-        launcher.stdin.write(command_line)
-        launcher.stdin.close()
-        return launcher
+        return launch(self.probe_exe, env or self.env, line)
 
     def probe(self, *args, timeout=60, check=True, env=None):
         done = subprocess.run([WINE64, self.probe_exe] + list(args), env=env or self.env,
@@ -179,6 +223,10 @@ class WineSession:
 
 if __name__ == "__main__":
     import sys
-    if len(sys.argv) != 4 or sys.argv[1] != "make-prefix":
+    if len(sys.argv) == 4 and sys.argv[1] == "make-prefix":
+        make_prefix(sys.argv[2], sys.argv[3])
+    elif len(sys.argv) > 4 and sys.argv[1] == "launch":
+        line = command_line(windows_path(sys.argv[3]).encode(), map(os.fsencode, sys.argv[4:]))
+        sys.exit(launch(sys.argv[2], os.environ, line, stdout=None).wait())
+    else:
         sys.exit(__doc__)
-    make_prefix(sys.argv[2], sys.argv[3])

@@ -3,7 +3,7 @@ reproducibility, and the release made of it.
 
 Usage: exe_test.py VERSION DIST_DIR TESTED_EXE BUILD_DIR [BUILD_DIR ...]
   VERSION     the project's version, as the version record and the zip's name must carry it
-  DIST_DIR    the release folder, made from TESTED_EXE (the exe the end-to-end suite runs)
+  DIST_DIR    a (trial) release folder, made from TESTED_EXE (the exe the end-to-end suite runs)
   BUILD_DIR   a build holding tamsel.exe and tamsel.map
 """
 import hashlib
@@ -33,6 +33,11 @@ ALLOWED_IMPORTS = {
     "USER32.DLL": {"CloseClipboard", "EmptyClipboard", "MessageBoxA", "OpenClipboard",
                    "SetClipboardData", "wsprintfA"},
 }
+
+# The Debian release, then the packages whose versions make the release's bytes.
+BUILDINFO_NAMES = ["debian", "g++-mingw-w64-i686", "g++-mingw-w64-i686-win32",
+                   "gcc-mingw-w64-i686-win32", "binutils-mingw-w64-i686", "mingw-w64-i686-dev",
+                   "cmake", "libarchive13", "fakeroot"]
 
 HEADER = [  # (what, read from the parsed file, expected)
     ("machine i386", lambda pe: pe.FILE_HEADER.Machine, 0x14C),
@@ -133,27 +138,48 @@ class ExeFile(unittest.TestCase):
                                  {b"Translation": "0x0409 0x04b0"})
 
     def test_two_clean_builds_are_identical(self):
-        # Made by builders whose umask and time zone differ: neither may reach the bytes.
-        toolchain = os.path.join(SOURCE_DIR, "cmake", "mingw-gcc.cmake")
+        # Two clones of the commit, one with core.autocrlf (text checked out with CR LF), built
+        # and released by builders whose umask and time zone differ: none of it may reach the
+        # bytes. The releases go into folders holding a file of their own, which stays.
+        toolchain = os.path.join("cmake", "mingw-gcc.cmake")
+        commit = git("rev-parse", "HEAD").decode().strip()
         outputs = []
         with tempfile.TemporaryDirectory() as scratch:
-            for name, umask, zone in (("one", 0o022, "UTC"), ("two", 0o077, "Asia/Tokyo")):
-                build = os.path.join(scratch, name)
-                dist = os.path.join(scratch, name + "-dist")
-                for command in (["cmake", "-S", SOURCE_DIR, "-B", build,
-                                 "-DCMAKE_TOOLCHAIN_FILE=" + toolchain, "-DTAMSEL_DIST_DIR=" + dist],
-                                ["cmake", "--build", build, "--target", "release"]):
+            for name, crlf, umask, zone in (("one", "false", 0o022, "UTC"),
+                                            ("two", "true", 0o077, "Asia/Tokyo")):
+                source, build, dist = (os.path.join(scratch, name + end)
+                                       for end in ("", "-build", "-dist"))
+                for command in (["git", "clone", "-q", "--no-checkout",
+                                 "-c", "core.autocrlf=" + crlf, SOURCE_DIR, source],
+                                ["git", "-C", source, "checkout", "-q", commit]):
+                    subprocess.run(command, check=True)
+                os.mkdir(dist)
+                with open(os.path.join(dist, "own.txt"), "wb") as f:
+                    f.write(b"not the release's")
+                release = ["cmake", "--build", build, "--target", "release"]
+                for command in (["cmake", "-S", source, "-B", build,
+                                 "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(source, toolchain),
+                                 "-DTAMSEL_DIST_DIR=" + dist], release):
                     subprocess.run(command, check=True, stdout=subprocess.DEVNULL, umask=umask,
                                    env=dict(os.environ, TZ=zone))
                 outputs.append((read(os.path.join(build, "tamsel.exe")),
                                 read(os.path.join(dist, zip_name()))))
+                self.assertEqual(sorted(os.listdir(dist)), sorted(
+                    ["own.txt", zip_name(), "tamsel.exe", "SHA256SUMS", "BUILDINFO"]))
+                self.assertEqual(read(os.path.join(dist, "own.txt")), b"not the release's")
+            # A changed tracked file: the release would not be the commit's, so there is none.
+            with open(os.path.join(source, "LICENSE"), "ab") as f:
+                f.write(b"changed\n")
+            refused = subprocess.run(release, capture_output=True, text=True)
+            self.assertNotEqual(refused.returncode, 0)
+            self.assertIn("M LICENSE", refused.stdout + refused.stderr)
         self.assertEqual(outputs[0][0], outputs[1][0], "tamsel.exe")
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
     def test_release_is_the_tested_exe(self):
         expected = {"tamsel.exe": read(TESTED_EXE),
-                    "README.md": read(os.path.join(SOURCE_DIR, "README.md")),
-                    "LICENSE": read(os.path.join(SOURCE_DIR, "LICENSE"))}
+                    "README.md": git("cat-file", "blob", "HEAD:./README.md"),
+                    "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE")}
         with zipfile.ZipFile(os.path.join(DIST_DIR, zip_name())) as archive:
             members = [(m.filename, archive.read(m)) for m in archive.infolist()]
         self.assertEqual([name for name, _ in members], list(expected), "members in this order")
@@ -166,11 +192,21 @@ class ExeFile(unittest.TestCase):
         check = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=DIST_DIR,
                                capture_output=True, text=True)
         self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+        # Beside the zip, not in it: what a rebuild needs installed to give the same bytes.
+        with open(os.path.join(DIST_DIR, "BUILDINFO")) as f:
+            record = [line.split(" ") for line in f.read().splitlines()]
+        self.assertEqual([fields[0] for fields in record], BUILDINFO_NAMES)
+        self.assertTrue(all(len(fields) == 2 and fields[1] for fields in record), record)
 
 
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def git(*args):
+    return subprocess.run(["git", "-C", SOURCE_DIR] + list(args), check=True,
+                          capture_output=True).stdout
 
 
 def sha256(data):
