@@ -199,9 +199,10 @@ class Streams(Case):
          [0], b"next\r\n"),
         ("long_paste_cut_and_left_to_no_one", paste, [], None,
          paste.replace("\r", "\r\n")[:8192], [0], b"next\r\n"),
-        # The console reads in code page 850 here; ANSI is 1252.
-        ("umlauts_as_oem_text", "", ["Grüße\r", "\x1a\r"], "de_DE", "Grüße\r\n", [0],
-         b"next\r\n"),
+        # The console reads in code page 850 here; ANSI is 1252. Code page 437, the C locale's,
+        # has no ø: it shows that the locale took effect.
+        ("umlauts_as_oem_text", "", ["Grüße, Søren\r", "\x1a\r"], "de_DE", "Grüße, Søren\r\n",
+         [0], b"next\r\n"),
         # Windows ends the program with 0xC000013A. Wine's own handler ends it with 0, and keeps
         # the interrupted read, which then takes the next line typed at that console.
         ("ctrl_c_copies_nothing", "", ["half", "\x03"], None, None, [0, 0xC000013A], None),
