@@ -88,7 +88,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     std::snprintf(typeText, sizeof typeText, "0x%x", type);
     Log(sound ? "MessageBoxA(" + std::string(typeText) + ", \"" + Escape(text) + "\")"
               : "MessageBoxA(BAD owner, buffer or caption)");
-    if (script.dialogAnswers.empty()) return IDOK;
+    if (script.dialogAnswers.empty()) return 1;  // IDOK
     int answer = script.dialogAnswers.front();
     script.dialogAnswers.pop_front();
     return answer;
@@ -162,9 +162,9 @@ static BOOL PlayRead(const char* name, HANDLE file, void* buffer, DWORD size, DW
     FakeRead read = script.reads.front();
     script.reads.pop_front();
     if (read.error != 0) script.lastError = read.error;
-    if (!read.ok) return 0;
     if (read.bytes.size() > size) read.bytes = "BAD read larger than asked";
     std::memcpy(buffer, read.bytes.data(), read.bytes.size());
+    if (!read.ok) return 0;  // what a failed read left in the buffer counts for nothing
     *done = static_cast<DWORD>(read.bytes.size());
     return 1;
 }
@@ -225,8 +225,8 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T size) {
         }() +
         ", " + std::to_string(size) + ")");
     if (script.allocFails) return nullptr;
-    // Without GMEM_ZEROINIT the bytes are garbage, so a tool relying on zeros would show it.
-    blocks.push_back(std::make_unique<std::vector<char>>(size, (flags & GMEM_ZEROINIT) ? 0 : '?'));
+    // Without GMEM_ZEROINIT (0x40) the bytes are garbage, so a tool relying on zeros would show it.
+    blocks.push_back(std::make_unique<std::vector<char>>(size, (flags & 0x40) ? 0 : '?'));
     fake.blockSize = size;
     fake.locks = 0;
     return reinterpret_cast<HGLOBAL>(FirstBlock + blocks.size() - 1);
@@ -281,15 +281,16 @@ HANDLE GetProcessHeap(void) {
     return reinterpret_cast<HANDLE>(0x30);
 }
 
-void* HeapAlloc(HANDLE, DWORD, SIZE_T size) {
-    if (HeapFails()) return nullptr;
+// Flags the tool never passes (HEAP_NO_SERIALIZE, HEAP_GENERATE_EXCEPTIONS, ...) fail the call.
+void* HeapAlloc(HANDLE, DWORD flags, SIZE_T size) {
+    if (flags != 0 || HeapFails()) return nullptr;
     void* p = std::malloc(size);
     heapBlocks.push_back(p);
     return p;
 }
 
-void* HeapReAlloc(HANDLE, DWORD, void* block, SIZE_T size) {
-    if (HeapFails()) return nullptr;
+void* HeapReAlloc(HANDLE, DWORD flags, void* block, SIZE_T size) {
+    if (flags != 0 || HeapFails()) return nullptr;
     void* p = std::realloc(block, size);
     for (void*& known : heapBlocks) {
         if (known == block) known = p;

@@ -11,7 +11,7 @@
 
 struct FakeRead {
     bool ok;
-    std::string bytes;  // delivered on success; more than asked for is a test error
+    std::string bytes;  // put in the buffer, counted on success only; more than asked: test error
     DWORD error = 0;    // the last error the read leaves; 0: leaves it as it was
 };
 

@@ -94,7 +94,7 @@ const Case Runs[] = {
      "\xE4\xF6\xFC\xDF\r\n*.txt\r\n"},
     {"ArgumentsCancelled",
      {"a"},
-     [](FakeScript& s) { s.dialogAnswers = {IDCANCEL}; },
+     [](FakeScript& s) { s.dialogAnswers = {2 /* IDCANCEL */}; },
      0,
      ArgsPrompt(1),
      nullptr},
@@ -153,13 +153,15 @@ const Case Runs[] = {
     // Standard-input mode.
     {"StdinInvalidHandle",
      {},
-     [](FakeScript& s) { s.stdinHandle = INVALID_HANDLE_VALUE; },
+     [](FakeScript& s) {
+         s.stdinHandle = reinterpret_cast<HANDLE>(-1); /* unusable */
+     },
      1,
      "GetStdHandle(-10)",
      nullptr},
     {"StdinCancelled",
      {},
-     [](FakeScript& s) { s.dialogAnswers = {IDCANCEL}; },
+     [](FakeScript& s) { s.dialogAnswers = {2 /* IDCANCEL */}; },
      0,
      StdinPrompt,
      nullptr},
@@ -235,7 +237,7 @@ const Case Runs[] = {
      {},
      [](FakeScript& s) {
          s.console = true;
-         s.reads = {{true, "half typed"}, {false, "", 995}};
+         s.reads = {{true, "half typed"}, {false, "\x1A", 995}};  // bytes left, yet no read
      },
      static_cast<int>(0xC000013A),
      StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8182)",
@@ -281,6 +283,18 @@ const Case Runs[] = {
      StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8187); " + OemHandoff,
      "a\x1A"
      "b\r\n"},
+    // Ctrl+Z two bytes short of the limit: no flush, as nothing beyond it was typed; the rest
+    // of its line is read and dropped all the same.
+    {"StdinConsoleCtrlZNearLimit",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, Full}, {true, "\x1A\r"}, {true, "\n"}, {true, "never read"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(2); ReadConsoleA(8192); " +
+         OemHandoff,
+     Full.c_str()},
     // The limit inside a line: the rest of that line is read and dropped, then the waiting
     // input events; the shell gets nothing of a long paste.
     {"StdinConsoleLimitInsideLine",
