@@ -65,6 +65,7 @@ const Split Splits[] = {
     {"LoneBackslashes", "tamsel \\ a\\", {"\\", "a\\"}},
     {"NoWildcardExpansion", "tamsel *.txt ? [a]", {"*.txt", "?", "[a]"}},
     {"HighBytesSingleByteCodePage", "tamsel \xE4\xF6 \x81\"x y\"", {"\xE4\xF6", "\x81x y"}},
+    {"ByteFFSingleByteCodePage", "tamsel \xFF\" x\"", {"\xFF x"}},
     // With a double-byte code page the byte after a lead byte is never a quote, backslash or
     // blank: 0x95 0x5C is one character whose second byte happens to be a backslash.
     {"LeadByteShieldsBackslash", "tamsel \x95\\\"a b\"", {"\x95\\a b"}, Cp932},
@@ -73,6 +74,18 @@ const Split Splits[] = {
     {"LeadByteShieldsBlank", "tamsel \xFC b", {"\xFC b"}, Cp932},
     {"LeadByteAtEnd", "tamsel a\xE0", {"a\xE0"}, Cp932},
     {"LeadByteInsideQuotes", "tamsel \"\x9F\" c\"", {"\x9F\" c"}, Cp932},
+    // Six ranges fill the table with no 0,0 pair after them; 0x80 and 0x82 lie between ranges.
+    {"SixRangesNoTerminator",
+     "tamsel \x83\" \x82\""
+     "a b\" \x80\""
+     "c d\" \xFF\"",
+     {"\x83\"",
+      "\x82"
+      "a b",
+      "\x80"
+      "c d",
+      "\xFF\""},
+     {0x81, 0x81, 0x83, 0x84, 0x86, 0x86, 0x88, 0x88, 0xA0, 0xA0, 0xFF, 0xFF}},
     // The vector grows 16 entries at a time and keeps room for its closing null entry: with 15
     // or 31 arguments that null entry is the first of a new stretch.
     {"FifteenArguments", NumbersLine(15), Numbers(15)},
@@ -93,7 +106,10 @@ TEST_P(SplitTest, GivesTheseArguments) {
     int argc = -1;
     char** argv = nullptr;
 
-    ASSERT_EQ(SplitCommandLine(split.line.c_str(), isLead, program, &argc, &argv), nullptr);
+    // Bytes after the line's end, which the splitter must never reach.
+    std::string line = split.line + std::string("\0 beyond \"the end", 17);
+
+    ASSERT_EQ(SplitCommandLine(line.c_str(), isLead, program, &argc, &argv), nullptr);
     ASSERT_EQ(argc, static_cast<int>(split.args.size()) + 1);
     EXPECT_EQ(argv[0], program);
     for (size_t i = 0; i < split.args.size(); ++i) EXPECT_EQ(argv[i + 1], split.args[i]) << i;
@@ -118,6 +134,13 @@ struct Start {
         *os << row.name;
     }  // not as bytes
 };
+
+std::string Copied(const std::vector<std::string>& args) {
+    std::string text;
+    for (const std::string& arg : args) text += arg + "\r\n";
+    return text;
+}
+const std::string FourteenCopied = Copied(Numbers(14));
 
 const Start Starts[] = {
     {"CopiesSplitArguments",
@@ -146,14 +169,15 @@ const Start Starts[] = {
      1,
      "\r\nNo space for command line argument vector\r\n",
      nullptr},
-    {"NoSpaceToGrowVector",
-     NumbersLine(20),
+    {"NoSpaceToGrowVector",  // 15 arguments, the program and the null entry need 17 entries
+     NumbersLine(15),
      2,
      false,
      {},
      1,
      "\r\nNo space for command line argument vector\r\n",
      nullptr},
+    {"FourteenArgumentsNeedNoGrowth", NumbersLine(14), 2, false, {}, 0, "", FourteenCopied.c_str()},
     {"CodePageUnreadableGoesOn",
      "tamsel \x81 x",
      -1,
