@@ -157,14 +157,13 @@ static BOOL PlayRead(const char* name, HANDLE file, void* buffer, DWORD size, DW
             ? name + ("(" + std::to_string(size) + ")")
             : name + std::string("(BAD handle or extra argument)"));
     fake.readSizes.push_back(size);
-    *done = 0;
-    if (script.reads.empty()) return 1;
-    FakeRead read = script.reads.front();
-    script.reads.pop_front();
+    FakeRead read = script.reads.empty() ? FakeRead{true, ""} : script.reads.front();
+    if (!script.reads.empty()) script.reads.pop_front();
+    if (!read.countUntouched) *done = 0;
     if (read.error != 0) script.lastError = read.error;
     if (read.bytes.size() > size) read.bytes = "BAD read larger than asked";
     std::memcpy(buffer, read.bytes.data(), read.bytes.size());
-    if (!read.ok) return 0;  // what a failed read left in the buffer counts for nothing
+    if (!read.ok || read.countUntouched) return !!read.ok;  // left in the buffer, not counted
     *done = static_cast<DWORD>(read.bytes.size());
     return 1;
 }

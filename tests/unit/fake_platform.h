@@ -13,6 +13,7 @@ struct FakeRead {
     bool ok;
     std::string bytes;  // put in the buffer, counted on success only; more than asked: test error
     DWORD error = 0;    // the last error the read leaves; 0: leaves it as it was
+    bool countUntouched = false;  // the read never stores a count
 };
 
 struct FakeScript {

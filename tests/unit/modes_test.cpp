@@ -242,6 +242,17 @@ const Case Runs[] = {
      static_cast<int>(0xC000013A),
      StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8182)",
      nullptr},
+    // A read that succeeds yet never stores its count ends the input: what is in the buffer is
+    // not taken on trust, however much a stale count would claim.
+    {"StdinConsoleCountNeverSet",
+     {},
+     [](FakeScript& s) {
+         s.console = true;
+         s.reads = {{true, "ab\r\n"}, {true, "junk", 0, true}, {true, "never read"}};
+     },
+     0,
+     StdinPrompt + StdinBlock + "ReadConsoleA(8192); ReadConsoleA(8188); " + OemHandoff,
+     "ab\r\n"},
     // Typed text in the console's OEM code page goes over as CF_OEMTEXT, with no wait.
     {"StdinConsoleOemText",
      {},
