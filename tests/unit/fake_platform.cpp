@@ -157,15 +157,16 @@ static BOOL PlayRead(const char* name, HANDLE file, void* buffer, DWORD size, DW
             ? name + ("(" + std::to_string(size) + ")")
             : name + std::string("(BAD handle or extra argument)"));
     fake.readSizes.push_back(size);
-    FakeRead read = script.reads.empty() ? FakeRead{true, ""} : script.reads.front();
-    if (!script.reads.empty()) script.reads.pop_front();
-    if (!read.countUntouched) *done = 0;
+    FakeRead read{true, ""};  // the end of the input once the script has no more
+    if (!script.reads.empty()) {
+        read = script.reads.front();
+        script.reads.pop_front();
+    }
     if (read.error != 0) script.lastError = read.error;
     if (read.bytes.size() > size) read.bytes = "BAD read larger than asked";
-    std::memcpy(buffer, read.bytes.data(), read.bytes.size());
-    if (!read.ok || read.countUntouched) return !!read.ok;  // left in the buffer, not counted
-    *done = static_cast<DWORD>(read.bytes.size());
-    return 1;
+    std::memcpy(buffer, read.bytes.data(), read.bytes.size());  // a failed read leaves them too
+    if (!read.countUntouched) *done = read.ok ? static_cast<DWORD>(read.bytes.size()) : 0;
+    return read.ok;
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapped) {
@@ -224,7 +225,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T size) {
         }() +
         ", " + std::to_string(size) + ")");
     if (script.allocFails) return nullptr;
-    // Without GMEM_ZEROINIT (0x40) the bytes are garbage, so a tool relying on zeros would show it.
+    // Without GMEM_ZEROINIT (0x40) the bytes are garbage: a tool relying on zeros shows it.
     blocks.push_back(std::make_unique<std::vector<char>>(size, (flags & 0x40) ? 0 : '?'));
     fake.blockSize = size;
     fake.locks = 0;
