@@ -138,21 +138,23 @@ class ExeFile(unittest.TestCase):
                                  {b"Translation": "0x0409 0x04b0"})
 
     def test_two_clean_builds_are_identical(self):
-        # Two clones of the commit, one with core.autocrlf (text checked out with CR LF), built
-        # and released by builders whose umask and time zone differ: none of it may reach the
-        # bytes. The releases go into folders holding a file of their own, which stays.
+        # Two clones of the commit, one with its text checked out with CR LF (the clone's own
+        # attributes override the repository's LF), built and released by builders whose umask
+        # and time zone differ: none of it may reach the bytes. The releases go into folders
+        # holding a file of their own, which stays.
         toolchain = os.path.join("cmake", "mingw-gcc.cmake")
         commit = git("rev-parse", "HEAD").decode().strip()
         outputs = []
         with tempfile.TemporaryDirectory() as scratch:
-            for name, crlf, umask, zone in (("one", "false", 0o022, "UTC"),
-                                            ("two", "true", 0o077, "Asia/Tokyo")):
+            for name, crlf, umask, zone in (("one", False, 0o022, "UTC"),
+                                            ("two", True, 0o077, "Asia/Tokyo")):
                 source, build, dist = (os.path.join(scratch, name + end)
                                        for end in ("", "-build", "-dist"))
-                for command in (["git", "clone", "-q", "--no-checkout",
-                                 "-c", "core.autocrlf=" + crlf, SOURCE_DIR, source],
-                                ["git", "-C", source, "checkout", "-q", commit]):
-                    subprocess.run(command, check=True)
+                subprocess.run(["git", "clone", "-q", "--no-checkout", SOURCE_DIR, source],
+                               check=True)
+                with open(os.path.join(source, ".git", "info", "attributes"), "w") as f:
+                    f.write("* text=auto eol=crlf\n" if crlf else "")  # as core.autocrlf once did
+                subprocess.run(["git", "-C", source, "checkout", "-q", commit], check=True)
                 os.mkdir(dist)
                 with open(os.path.join(dist, "own.txt"), "wb") as f:
                     f.write(b"not the release's")
