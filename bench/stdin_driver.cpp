@@ -25,5 +25,5 @@ int main(int argc, char** argv) {
     char* toolArgv[] = {program, nullptr};
     int exitCode = TamselMain(1, toolArgv);
     // The figure only counts if the run copied everything.
-    return exitCode == 0 && fake.clipboard == input.substr(0, 8192) ? 0 : 1;
+    return exitCode == 0 && fake.clipboard == Handed(input.substr(0, 8192)) ? 0 : 1;
 }

@@ -5,7 +5,7 @@
 //   byte 0     bits 0-1: the prompt's answer (OK, Cancel, 0, -1); bit 2: the standard-input
 //              handle is INVALID_HANDLE_VALUE; bit 3: GlobalAlloc fails; bit 4: GlobalLock
 //              fails; bit 5: SetClipboardData fails
-//   byte 1     OpenClipboard fails (byte mod 16) times first
+//   byte 1     another program holds the clipboard (byte mod 16) times 100 ms
 //   bytes 2-3  the input's length, little-endian, low 14 bits
 //   byte 4     the number of planned reads, mod 64, each then two bytes little-endian: 0xFFFF is
 //              a failing read, anything else asks the fake to deliver up to its low 14 bits
@@ -57,11 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool invalidHandle = flags & 4;
     script.dialogAnswers = {answer};
     if (invalidHandle) script.stdinHandle = INVALID_HANDLE_VALUE;
-    script.allocFails = flags & 8;
+    if (flags & 8) script.globalAllocsBeforeFailure = 0;
     script.lockFails = flags & 16;
     script.setDataFails = flags & 32;
-    int openFailures = static_cast<int>(in.Byte() % 16);
-    script.openFailures = openFailures;
+    DWORD busyMs = in.Byte() % 16 * 100;
+    script.clipboardBusyMs = busyMs;
     size_t length = in.Word() & 0x3FFF;
     unsigned plannedReads = in.Byte() % 64;
     std::vector<unsigned> plan;
@@ -111,30 +111,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* argv[] = {program, nullptr};
     int exitCode = TamselMain(1, argv);
 
-    bool proceeds = !invalidHandle && answer != IDCANCEL && !script.allocFails && !script.lockFails;
+    bool proceeds = !invalidHandle && answer != IDCANCEL && !(flags & 8) && !script.lockFails;
     if (!proceeds) {
         Require(exitCode == (invalidHandle || answer != IDCANCEL ? 1 : 0), "early exit code");
         Require(fake.readSizes.empty(), "nothing read before the block is there");
-        Require(!fake.clipboardSet, "clipboard untouched on an early exit");
-        Require(!invalidHandle || fake.calls.size() == 1, "no dialog for an invalid handle");
+        Require(fake.clipboard == EarlierClipboard, "clipboard untouched on an early exit");
+        Require(!invalidHandle || fake.dialogs.empty(), "no dialog for an invalid handle");
     } else {
         Require(fake.readSizes.size() == expectedReads, "reads end at the end of input or limit");
         for (size_t i = 0; i < fake.readSizes.size(); ++i) {
             Require(fake.readSizes[i] <= roomBefore[i], "no read asks for more than the room");
         }
-        bool published = openFailures < 10 && !script.setDataFails;
+        bool published = busyMs < 1000 && !script.setDataFails;
         Require(exitCode == (published ? 0 : 1), "exit code after the hand-off");
-        Require(fake.clipboardSet == published, "clipboard set exactly when published");
-        Require(fake.clipboardOpen == 0, "clipboard closed again");
+        Require(busyMs >= 1000 ? fake.clipboard == EarlierClipboard
+                               : published || fake.clipboard.empty(),
+                "clipboard untouched, or emptied only when the text was refused");
         if (published) {
             std::string expected;
             for (size_t i = 0; i < delivered; ++i) {
                 if (input[i] != 0) expected += input[i];
             }
-            Require(fake.clipboard == expected, "clipboard holds the input without zero bytes");
-            Require(fake.unlockedWhenSet, "block unlocked before the hand-off");
+            Require(fake.clipboard == Handed(expected), "the input without zero bytes");
         }
     }
+    Require(Breaches().empty(), "what Windows demands of every run");
     ResetFake();
     return 0;
 }

@@ -229,14 +229,12 @@ TEST_P(StartTest, ReportsOnStandardErrorAndExits) {
     }
     EXPECT_EQ(exitCode, start.exitCode);
     EXPECT_EQ(fake.stderrBytes, start.stderrBytes);
-    EXPECT_EQ(fake.clipboardSet, start.clipboard != nullptr);
-    if (start.clipboard) {
-        EXPECT_EQ(fake.clipboard, start.clipboard);
-    }
+    EXPECT_EQ(fake.clipboard, start.clipboard ? Handed(start.clipboard) : EarlierClipboard);
     // A failed start-up never reaches main, so no dialog is shown.
     if (!start.stderrBytes.empty() && start.exitCode == 1) {
-        EXPECT_EQ(CallLog().find("MessageBoxA"), std::string::npos);
+        EXPECT_TRUE(fake.dialogs.empty());
     }
+    EXPECT_EQ(Breaches(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(StartUp, StartTest, testing::ValuesIn(Starts),

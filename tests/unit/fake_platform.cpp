@@ -1,18 +1,17 @@
-// The fake KERNEL32/USER32 for the host tests. Calls made with arguments the tool must never
-// pass (an owner window, a foreign buffer, another handle) are logged as BAD so that any
-// expected log fails on them.
+// The fake KERNEL32/USER32 for the host tests. What Windows demands of every run is checked here,
+// once: a breach is noted, and a test fails on any.
 #include "fake_platform.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "../../src/messages.h"
 
 FakeScript script;
 FakeState fake;
+const Clipboard EarlierClipboard = {{1, "earlier"}, {0xC0DE, "private"}};
 
 namespace {
 
@@ -20,36 +19,24 @@ const HANDLE StdoutHandle = reinterpret_cast<HANDLE>(0x18);
 const HANDLE StderrHandle = reinterpret_cast<HANDLE>(0x20);
 const uintptr_t FirstBlock = 0x1000;
 
-std::vector<std::unique_ptr<std::vector<char>>> blocks;
+struct Block {
+    UINT flags;
+    std::vector<char> bytes;
+    int locks = 0;
+    bool everLocked = false;
+};
+std::vector<Block> blocks;
 // Never destroyed: the tool's heap blocks live for the whole run, so they stay reachable until
 // the leak checkers look at exit.
 std::vector<void*>& heapBlocks = *new std::vector<void*>;
 
-void Log(const std::string& line) {
-    fake.calls.push_back(line);
+void Breach(const std::string& what) {
+    fake.breaches.push_back(what);
 }
 
-std::string Escape(const char* text) {
-    std::string out;
-    for (; *text; ++text) {
-        if (*text == '\n') {
-            out += "\\n";
-        } else if (*text == '\r') {
-            out += "\\r";
-        } else {
-            out += *text;
-        }
-    }
-    return out;
-}
-
-std::vector<char>* Block(HANDLE handle) {
+Block* Find(HANDLE handle) {
     uintptr_t index = reinterpret_cast<uintptr_t>(handle) - FirstBlock;
-    return index < blocks.size() ? blocks[index].get() : nullptr;
-}
-
-bool LastBlock(HANDLE handle) {
-    return !blocks.empty() && Block(handle) == blocks.back().get();
+    return index < blocks.size() ? &blocks[index] : nullptr;
 }
 
 bool HeapFails() {
@@ -63,39 +50,58 @@ bool HeapFails() {
 void ResetFake() {
     script = FakeScript();
     fake = FakeState();
+    fake.clipboard = EarlierClipboard;
     blocks.clear();
     for (void* p : heapBlocks) std::free(p);
     heapBlocks.clear();
     std::memset(MessageText, 0, sizeof MessageText);
 }
 
-std::string CallLog() {
-    std::string log;
-    for (const std::string& call : fake.calls) log += (log.empty() ? "" : "; ") + call;
-    return log;
+std::string Unread() {
+    std::string rest;
+    for (const FakeRead& read : script.reads) rest += read.bytes;
+    return rest;
 }
 
-std::string LastBlockBytes() {
-    return blocks.empty() ? std::string()
-                          : std::string(blocks.back()->begin(), blocks.back()->end());
+std::string Breaches() {
+    std::string all;
+    for (const std::string& breach : fake.breaches) all += breach + "; ";
+    if (fake.clipboardOpen != 0) all += "the clipboard is left open";
+    return all;
+}
+
+Clipboard Handed(const std::string& text, UINT format) {
+    return {{format, text}};
+}
+
+UINT FirstBlockFlags() {
+    return blocks.empty() ? 0 : blocks[0].flags;
+}
+
+std::string FirstBlockBytes() {
+    return blocks.empty() ? "" : std::string(blocks[0].bytes.begin(), blocks[0].bytes.end());
 }
 
 extern "C" {
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
-    bool sound = owner == nullptr && text == MessageText && std::strcmp(caption, "Tamsel") == 0;
+    if (owner != nullptr || text != MessageText || std::strcmp(caption, "Tamsel") != 0) {
+        Breach("a box with an owner, another buffer or caption");
+    }
     char typeText[16];
-    std::snprintf(typeText, sizeof typeText, "0x%x", type);
-    Log(sound ? "MessageBoxA(" + std::string(typeText) + ", \"" + Escape(text) + "\")"
-              : "MessageBoxA(BAD owner, buffer or caption)");
-    if (script.dialogAnswers.empty()) return 1;  // IDOK
-    int answer = script.dialogAnswers.front();
-    script.dialogAnswers.pop_front();
+    std::snprintf(typeText, sizeof typeText, "0x%x ", type);
+    fake.dialogs.push_back(typeText + std::string(text));
+    int answer = IDOK;
+    if (!script.dialogAnswers.empty()) {
+        answer = script.dialogAnswers.front();
+        script.dialogAnswers.pop_front();
+    }
+    if (type & MB_OKCANCEL) fake.answered = true;
     return answer;
 }
 
 int wsprintfA(char* out, const char* format, ...) {
-    if (out != MessageText) Log("wsprintfA(BAD buffer)");
+    if (out != MessageText) Breach("wsprintfA into another buffer");
     va_list values;
     va_start(values, format);
     int length = std::vsnprintf(out, 1024, format, values);
@@ -104,37 +110,37 @@ int wsprintfA(char* out, const char* format, ...) {
 }
 
 BOOL OpenClipboard(HWND owner) {
-    Log(owner == nullptr ? "OpenClipboard(null)" : "OpenClipboard(BAD owner)");
-    if (script.openFailures > 0) {
-        --script.openFailures;
-        return 0;
-    }
+    if (owner != nullptr) Breach("the clipboard opened for a window");
+    if (fake.now < script.clipboardBusyMs) return 0;
     ++fake.clipboardOpen;
     return 1;
 }
 
 BOOL EmptyClipboard(void) {
-    Log("EmptyClipboard");
     if (fake.clipboardOpen == 0) return 0;
     fake.clipboard.clear();
-    fake.clipboardSet = false;
     return 1;
 }
 
+// A text format keeps its bytes up to the zero byte; any other format all the block's bytes.
 HANDLE SetClipboardData(UINT format, HANDLE data) {
-    Log(LastBlock(data) ? "SetClipboardData(" + std::to_string(format) + ")"
-                        : "SetClipboardData(BAD handle)");
-    if (script.setDataFails || fake.clipboardOpen == 0 || !LastBlock(data)) return nullptr;
-    const std::vector<char>& block = *Block(data);
-    const char* zero = static_cast<const char*>(std::memchr(block.data(), 0, block.size()));
-    fake.clipboard = zero ? std::string(block.data(), zero) : "BAD unterminated block";
-    fake.clipboardSet = true;
-    fake.unlockedWhenSet = fake.locks == 0;
+    Block* block = Find(data);
+    if (!block || !block->everLocked || block->locks != 0) {
+        Breach("a block handed to the clipboard unknown, never filled or still locked");
+    } else if (!(block->flags & GMEM_MOVEABLE)) {
+        Breach("a fixed block handed to the clipboard");
+    }
+    if (script.setDataFails || fake.clipboardOpen == 0 || !block) return nullptr;
+    std::string bytes(block->bytes.begin(), block->bytes.end());
+    if (format == CF_TEXT || format == CF_OEMTEXT) {
+        size_t zero = bytes.find('\0');
+        bytes = zero == std::string::npos ? "unterminated text" : bytes.substr(0, zero);
+    }
+    fake.clipboard.emplace_back(format, bytes);
     return data;
 }
 
 BOOL CloseClipboard(void) {
-    Log("CloseClipboard");
     if (fake.clipboardOpen == 0) return 0;
     --fake.clipboardOpen;
     return 1;
@@ -143,49 +149,59 @@ BOOL CloseClipboard(void) {
 // The documented numbers, not the tool's own constants: -10 input, -11 output, -12 error.
 HANDLE GetStdHandle(DWORD which) {
     int number = static_cast<int>(which);
-    Log("GetStdHandle(" + std::to_string(number) + ")");
     return number == -10   ? script.stdinHandle
            : number == -11 ? StdoutHandle
            : number == -12 ? StderrHandle
                            : nullptr;
 }
 
-// ReadFile and ReadConsoleA both play the next scripted read.
-static BOOL PlayRead(const char* name, HANDLE file, void* buffer, DWORD size, DWORD* done,
-                     void* extra) {
-    Log(file == script.stdinHandle && extra == nullptr
-            ? name + ("(" + std::to_string(size) + ")")
-            : name + std::string("(BAD handle or extra argument)"));
+// ReadFile and ReadConsoleA both play the input, as a pipe, a file or a console would.
+static BOOL PlayRead(HANDLE file, void* buffer, DWORD size, DWORD* done, void* extra) {
+    if (file != script.stdinHandle || extra != nullptr) Breach("a read of another handle");
+    if (!fake.answered) Breach("a read before the prompt was answered");
+    if (size > 8192) Breach("a read larger than Tamsel's buffer");
     fake.readSizes.push_back(size);
-    FakeRead read{true, ""};  // the end of the input once the script has no more
-    if (!script.reads.empty()) {
-        read = script.reads.front();
-        script.reads.pop_front();
+    if (file == nullptr) {     // a process started without standard input
+        script.lastError = 6;  // ERROR_INVALID_HANDLE
+        return 0;
     }
+    if (script.reads.empty()) {
+        if (script.console) Breach("a console read after the last line: it would wait forever");
+        *done = 0;
+        return 1;
+    }
+    FakeRead read = script.reads.front();
+    script.reads.pop_front();
     if (read.error != 0) script.lastError = read.error;
-    if (read.bytes.size() > size) read.bytes = "BAD read larger than asked";
+    fake.lineTaken = false;
+    if (read.ok && read.bytes.size() > size) {
+        script.reads.push_front({true, read.bytes.substr(size)});
+        read.bytes.resize(size);
+        fake.lineTaken = script.console && (script.consoleMode & ENABLE_LINE_INPUT);
+    }
     std::memcpy(buffer, read.bytes.data(), read.bytes.size());  // a failed read leaves them too
     if (!read.countUntouched) *done = read.ok ? static_cast<DWORD>(read.bytes.size()) : 0;
     return read.ok;
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapped) {
-    return PlayRead("ReadFile", file, buffer, size, done, overlapped);
+    return PlayRead(file, buffer, size, done, overlapped);
 }
 
 BOOL ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done, void* control) {
-    if (!script.console) Log("ReadConsoleA(BAD not a console)");
-    return PlayRead("ReadConsoleA", input, buffer, size, done, control);
+    if (!script.console) Breach("ReadConsoleA of what is not a console");
+    return PlayRead(input, buffer, size, done, control);
 }
 
+// Keeps the rest of a line a read took in part.
 BOOL FlushConsoleInputBuffer(HANDLE input) {
-    Log(script.console && input == script.stdinHandle ? "FlushConsoleInputBuffer"
-                                                      : "FlushConsoleInputBuffer(BAD handle)");
+    if (!script.console || input != script.stdinHandle) Breach("a flush of no console");
+    while (script.reads.size() > (fake.lineTaken ? 1u : 0u)) script.reads.pop_back();
     return 1;
 }
 
 UINT GetConsoleCP(void) {
-    return script.console ? script.consoleCodePage : 0;
+    return script.consoleCodePage;
 }
 
 UINT GetOEMCP(void) {
@@ -210,39 +226,36 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* done, void*) 
     if (file == StderrHandle) {
         fake.stderrBytes.append(static_cast<const char*>(buffer), size);
     } else {
-        Log("WriteFile(BAD handle)");
+        Breach("a write to another handle than standard error");
     }
     *done = size;
     return 1;
 }
 
+// Without GMEM_ZEROINIT (0x40) the bytes are garbage: a tool relying on zeros shows it.
 HGLOBAL GlobalAlloc(UINT flags, SIZE_T size) {
-    Log("GlobalAlloc(0x" +
-        [&] {
-            char hex[16];
-            std::snprintf(hex, sizeof hex, "%x", flags);
-            return std::string(hex);
-        }() +
-        ", " + std::to_string(size) + ")");
-    if (script.allocFails) return nullptr;
-    // Without GMEM_ZEROINIT (0x40) the bytes are garbage: a tool relying on zeros shows it.
-    blocks.push_back(std::make_unique<std::vector<char>>(size, (flags & 0x40) ? 0 : '?'));
-    fake.blockSize = size;
-    fake.locks = 0;
+    if (script.globalAllocsBeforeFailure == 0) return nullptr;
+    if (script.globalAllocsBeforeFailure > 0) --script.globalAllocsBeforeFailure;
+    blocks.push_back({flags, std::vector<char>(size, (flags & 0x40) ? 0 : '?')});
     return reinterpret_cast<HGLOBAL>(FirstBlock + blocks.size() - 1);
 }
 
 void* GlobalLock(HGLOBAL handle) {
-    Log(LastBlock(handle) ? "GlobalLock" : "GlobalLock(BAD handle)");
-    if (script.lockFails || !LastBlock(handle)) return nullptr;
-    ++fake.locks;
-    return Block(handle)->data();
+    Block* block = Find(handle);
+    if (!block) Breach("a lock of no block");
+    if (script.lockFails || !block) return nullptr;
+    ++block->locks;
+    block->everLocked = true;
+    return block->bytes.data();
 }
 
 BOOL GlobalUnlock(HGLOBAL handle) {
-    Log(LastBlock(handle) ? "GlobalUnlock" : "GlobalUnlock(BAD handle)");
-    if (fake.locks > 0) --fake.locks;
-    return fake.locks > 0;
+    Block* block = Find(handle);
+    if (!block || block->locks == 0) {
+        Breach("an unlock of no locked block");
+        return 0;
+    }
+    return --block->locks > 0;
 }
 
 char* lstrcatA(char* dest, const char* source) {
@@ -250,7 +263,7 @@ char* lstrcatA(char* dest, const char* source) {
 }
 
 void Sleep(DWORD milliseconds) {
-    Log("Sleep(" + std::to_string(milliseconds) + ")");
+    fake.now += milliseconds;
 }
 
 char* GetCommandLineA(void) {

@@ -1,50 +1,59 @@
-// A recording stand-in for KERNEL32 and USER32: every call the logic makes is written to a log,
-// and every answer comes from a script the test sets beforehand.
+// A stand-in for KERNEL32 and USER32 that plays a scripted world (answers, input, failures),
+// keeps what a user could see of a run, and notes every breach of what Windows demands.
 #ifndef TAMSEL_FAKE_PLATFORM_H
 #define TAMSEL_FAKE_PLATFORM_H
 
 #include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../../src/platform/platform.h"
 
 struct FakeRead {
     bool ok;
-    std::string bytes;  // put in the buffer, counted on success only; more than asked: test error
-    DWORD error = 0;    // the last error the read leaves; 0: leaves it as it was
+    // The input as it arrives: a piece of a pipe or a file, or a line typed at a console. A read
+    // asking for fewer bytes takes its start and leaves the rest for the next read.
+    std::string bytes;
+    DWORD error = 0;              // the last error the read leaves; 0: leaves it as it was
     bool countUntouched = false;  // the read never stores a count
 };
+
+// Clipboard formats with their bytes, in the order they were set.
+using Clipboard = std::vector<std::pair<UINT, std::string>>;
 
 struct FakeScript {
     std::deque<int> dialogAnswers;  // MessageBoxA results in order; IDOK when empty
     HANDLE stdinHandle = reinterpret_cast<HANDLE>(0x10);
-    std::deque<FakeRead> reads;  // ReadFile/ReadConsoleA results in order; end of input when empty
-    bool console = false;        // standard input is a console (GetConsoleMode succeeds)
-    DWORD consoleMode = 7;       // processed input, line input, echo
-    UINT consoleCodePage = 850;  // GetConsoleCP; by default the OEM code page, as Windows
-    UINT oemCodePage = 850;      // GetOEMCP
-    DWORD lastError = 0;         // the last error when the run starts
-    bool allocFails = false;     // GlobalAlloc returns null
-    bool lockFails = false;      // GlobalLock returns null
-    int openFailures = 0;        // OpenClipboard fails this many times first
-    bool setDataFails = false;   // SetClipboardData returns null
-    std::string commandLine;     // what GetCommandLineA returns
-    bool codePageFails = false;  // GetCPInfo fails
-    std::vector<BYTE> leadRanges;      // GetCPInfo's lead-byte pairs
-    int heapAllocsBeforeFailure = -1;  // HeapAlloc/HeapReAlloc succeed this often, then fail
+    // A pipe or a file ends when these run out. A console never does: reading on would wait.
+    std::deque<FakeRead> reads;
+    bool console = false;   // standard input is a console (GetConsoleMode succeeds)
+    DWORD consoleMode = 7;  // processed input, line input, echo
+    // The process has a console even where standard input is a pipe (dir | tamsel in a console
+    // window): GetConsoleCP answers, by default with the OEM code page, as Windows.
+    UINT consoleCodePage = 850;
+    UINT oemCodePage = 850;              // GetOEMCP
+    DWORD lastError = 0;                 // the last error when the run starts
+    int globalAllocsBeforeFailure = -1;  // GlobalAlloc succeeds this often, then fails
+    bool lockFails = false;              // GlobalLock returns null
+    DWORD clipboardBusyMs = 0;           // another program holds the clipboard this long
+    bool setDataFails = false;           // SetClipboardData returns null
+    std::string commandLine;             // what GetCommandLineA returns
+    bool codePageFails = false;          // GetCPInfo fails
+    std::vector<BYTE> leadRanges;        // GetCPInfo's lead-byte pairs
+    int heapAllocsBeforeFailure = -1;    // HeapAlloc/HeapReAlloc succeed this often, then fail
 };
 
 struct FakeState {
-    std::vector<std::string> calls;  // one line per platform call, in order
-    std::string clipboard;           // CF_TEXT bytes up to the zero byte, once set
-    bool clipboardSet = false;
-    int clipboardOpen = 0;         // nesting; must be back to 0 when a run ends
-    int locks = 0;                 // locks held on the last block
-    bool unlockedWhenSet = false;  // the block was unlocked when it reached the clipboard
-    size_t blockSize = 0;          // size of the last block allocated
+    std::vector<std::string> dialogs;  // each box shown: its type in hex, a blank, its text
+    Clipboard clipboard;               // before a run: an earlier text and a private format
     std::string stderrBytes;
     std::vector<DWORD> readSizes;  // the sizes asked for, in order
+    std::vector<std::string> breaches;
+    int clipboardOpen = 0;
+    DWORD now = 0;           // milliseconds slept since the start
+    bool answered = false;   // a box with OK and Cancel was answered
+    bool lineTaken = false;  // a console read took the first line in part: a flush keeps it
 };
 
 // What ExitProcess throws, so that a test can see the exit code of a whole start.
@@ -54,12 +63,19 @@ struct FakeExit {
 
 extern FakeScript script;
 extern FakeState fake;
+extern const Clipboard EarlierClipboard;
 
 // Clears script and state, frees every fake block and heap allocation.
 void ResetFake();
-// The log as one string, calls separated by "; ".
-std::string CallLog();
-// The bytes of the last block allocated, all of them.
-std::string LastBlockBytes();
+// What the next reader of standard input gets: what is left of the input and of what arrives.
+std::string Unread();
+// Every breach of a run that has ended, including a clipboard left open; empty when none.
+std::string Breaches();
+// What handing this text over leaves on the clipboard: the text in its format (CF_TEXT, 1, or
+// CF_OEMTEXT, 7).
+Clipboard Handed(const std::string& text, UINT format = 1);
+// The flags and bytes of the first block allocated.
+UINT FirstBlockFlags();
+std::string FirstBlockBytes();
 
 #endif
