@@ -8,21 +8,36 @@ static char ReadChunk[StdinLimit];
 // Ctrl+Z as the first byte of a console read: the typed text ends there.
 constexpr char EndOfText = 0x1A;
 
-// What a read ended with: bytes (the count), the end of the input, or Ctrl+C.
-constexpr DWORD Interrupted = static_cast<DWORD>(-1);
+// How long a console's input must stay quiet before a long paste counts as all there.
+constexpr DWORD PasteQuietTime = 100;
 
-// Reads at most room bytes into ReadChunk. Returns their count, 0 at the end of the input (or
-// a failed read: a broken pipe, a null handle), or Interrupted when Ctrl+C or Ctrl+Break cut a
-// console read short. The console's own ReadFile hides that cut since Windows 8, and the
-// process may be one that ignores Ctrl+C (start /b), so nothing else would stop the half-typed
-// text from reaching the clipboard; ReadConsoleA reports it on every Windows.
-static DWORD ReadInput(HANDLE input, bool console, DWORD room) {
+// What a read ended with besides a count: Ctrl+C, or a failure that is not the input's end.
+constexpr DWORD Interrupted = static_cast<DWORD>(-1);
+constexpr DWORD Failed = static_cast<DWORD>(-2);
+
+// Reads at most size bytes into ReadChunk. Returns their count, 0 at the end of the input,
+// Interrupted when Ctrl+C or Ctrl+Break cut a console read short, or Failed. The console's own
+// ReadFile hides that cut since Windows 8, and the process may be one that ignores Ctrl+C
+// (start /b), so nothing else would stop the half-typed text from reaching the clipboard;
+// ReadConsoleA reports it on every Windows.
+static DWORD ReadInput(HANDLE input, bool console, DWORD size) {
     DWORD got = static_cast<DWORD>(-1);  // a count the read never set is no count
     SetLastError(0);                     // an error left by an earlier call is not this read's
-    BOOL read = console ? ReadConsoleA(input, ReadChunk, room, &got, nullptr)
-                        : ReadFile(input, ReadChunk, room, &got, nullptr);
-    if (read && got != 0 && got <= room) return got;
-    return GetLastError() == ERROR_OPERATION_ABORTED ? Interrupted : 0;
+    BOOL read = console ? ReadConsoleA(input, ReadChunk, size, &got, nullptr)
+                        : ReadFile(input, ReadChunk, size, &got, nullptr);
+    if (read && got != 0 && got <= size) return got;
+    DWORD error = GetLastError();
+    if (error == ERROR_OPERATION_ABORTED) return Interrupted;
+    // A pipe ends by failing so; any other failure would pass a cut text off as the whole.
+    if (read || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) return 0;
+    return Failed;
+}
+
+// Whether a console read of got bytes ended its line: with LF, or, where processed input is
+// off, with the CR that Enter then gives alone.
+static bool EndsLine(DWORD got, DWORD mode) {
+    char last = ReadChunk[got - 1];
+    return last == '\n' || (last == '\r' && !(mode & ENABLE_PROCESSED_INPUT));
 }
 
 int CopyStandardInput() {
@@ -39,30 +54,38 @@ int CopyStandardInput() {
     }
     DWORD mode = 0;
     bool console = GetConsoleMode(input, &mode) != 0;
-    // total counts every byte consumed, zero bytes included; end is where the next kept byte
-    // goes. A zero byte would end the clipboard text early, so each one alone is dropped.
+    // total counts every byte taken, zero bytes included; end is where the next kept byte goes.
+    // A zero byte would end the clipboard text early, so each one alone is dropped. A pipe or a
+    // file is asked for the room left, so that the rest stays unread for whoever reads next. A
+    // console is asked for all the buffer holds: hosts before 2023 drop what a line holds beyond
+    // the count asked, which would cut a hole into the text; what does not fit is not kept.
+    // A process started without standard input (a null handle) copies the empty text.
     DWORD total = 0;
     DWORD end = 0;
     DWORD got = 0;
-    while (total < StdinLimit) {
-        got = ReadInput(input, console, StdinLimit - total);
-        if (got == Interrupted) return static_cast<int>(STATUS_CONTROL_C_EXIT);
-        if (got == 0 || (console && ReadChunk[0] == EndOfText)) break;  // else 0x1A is a byte
-        total += got;
-        for (DWORD i = 0; i < got; ++i) {
+    while (input && total < StdinLimit) {
+        got = ReadInput(input, console, console ? StdinLimit : StdinLimit - total);
+        if (got == 0 || got >= Failed || (console && ReadChunk[0] == EndOfText)) break;
+        for (DWORD i = 0; i < got && total < StdinLimit; ++i, ++total) {
             if (ReadChunk[i] != 0) text[end++] = ReadChunk[i];
         }
     }
-    // From a pipe or a file the rest stays unread for whoever reads next. At a console that is
-    // the shell, which would run the rest of a long paste as commands: the rest of the line the
-    // console already took goes first, then the input events still waiting.
-    if (console && (mode & ENABLE_LINE_INPUT)) {
-        while (got != 0 && ReadChunk[got - 1] != '\n') {
+    // At a console whoever reads next is the shell, which would run the rest of a long paste
+    // as commands. So the rest of the line the console already took goes first, then the input
+    // events waiting, then what still arrives until the input has been quiet for a moment.
+    if (console && total >= StdinLimit) {
+        while ((mode & ENABLE_LINE_INPUT) && !EndsLine(got, mode)) {
             got = ReadInput(input, console, StdinLimit);
-            if (got == Interrupted) return static_cast<int>(STATUS_CONTROL_C_EXIT);
+            if (got == 0 || got >= Failed) break;
+        }
+        if (got < Failed) {
+            do {
+                FlushConsoleInputBuffer(input);  // result ignored: nothing else would remove it
+            } while (WaitForSingleObject(input, PasteQuietTime) == WAIT_OBJECT_0);
         }
     }
-    if (console && total >= StdinLimit) FlushConsoleInputBuffer(input);
+    if (got == Interrupted) return static_cast<int>(STATUS_CONTROL_C_EXIT);
+    if (got == Failed) return 1;  // the clipboard keeps what it held: the text is not whole
     // Typed text comes in the console's code page, by default the OEM one, which CF_TEXT (the
     // ANSI code page) would garble; handed over as CF_OEMTEXT, Windows converts it for every
     // reader. After chcp 1252 it already is ANSI; after chcp 65001 it is UTF-8, which no 8-bit

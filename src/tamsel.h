@@ -21,7 +21,8 @@ int CopyStandardInput();
 // or returns null when it cannot be had (the caller warns).
 char* AllocateTextBlock(SIZE_T size, HGLOBAL* block);
 // Unlocks the filled block and makes it the clipboard's only content, in format (CF_TEXT, or
-// CF_OEMTEXT for text typed at the console). Returns whether the text reached the clipboard.
+// CF_OEMTEXT for text typed at the console), labelled with the system's locale (CF_LOCALE).
+// Returns whether the text reached the clipboard.
 // The block is never freed: on success it belongs to the clipboard, on failure the process is
 // about to end.
 bool PublishTextBlock(HGLOBAL block, UINT format);

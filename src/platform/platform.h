@@ -19,6 +19,7 @@ typedef unsigned char BYTE;
 typedef unsigned int UINT;
 typedef unsigned int DWORD;  // 32 bits on both Windows and the test host
 typedef __SIZE_TYPE__ SIZE_T;
+typedef DWORD LCID;
 typedef void* HANDLE;
 typedef HANDLE HGLOBAL;
 typedef struct HWND__* HWND;
@@ -39,13 +40,19 @@ typedef struct HWND__* HWND;
 #define GMEM_ZEROINIT 0x0040u
 #define GMEM_DDESHARE 0x2000u
 
+#define ERROR_BROKEN_PIPE 109u         // a pipe whose writer has closed it: its end
+#define ERROR_PIPE_NOT_CONNECTED 233u  // a pipe whose writer never came: its end too
 #define ERROR_OPERATION_ABORTED 995u
 #define STATUS_CONTROL_C_EXIT 0xC000013Au  // the exit code of a process ended by Ctrl+C
 
-#define ENABLE_LINE_INPUT 0x0002u  // a console read returns whole lines, typed up to Enter
+#define ENABLE_PROCESSED_INPUT 0x0001u  // Ctrl+C is a signal, and Enter ends a line with CR LF
+#define ENABLE_LINE_INPUT 0x0002u       // a console read returns whole lines, typed up to Enter
+
+#define WAIT_OBJECT_0 0u
 
 #define CF_TEXT 1u
 #define CF_OEMTEXT 7u
+#define CF_LOCALE 16u
 #define CP_ACP 0u
 #define MAX_LEADBYTES 12
 
@@ -75,24 +82,32 @@ TAMSEL_IMPORT BOOL WINAPI CloseClipboard(void);
 
 // The standard handle, null when the process has none, INVALID_HANDLE_VALUE when unusable.
 TAMSEL_IMPORT HANDLE WINAPI GetStdHandle(DWORD which);
-// Nonzero on success with *done bytes stored (0 at the end of input); zero on failure. Never
-// stores more than size bytes. At a console since Windows 8, Ctrl+C or Ctrl+Break cutting the
-// read short looks just like the end of input, hence ReadConsoleA there.
+// Nonzero on success with *done bytes stored (0 at the end of input); zero on failure, and at
+// the end of a pipe (ERROR_BROKEN_PIPE). Never stores more than size bytes. At a console since
+// Windows 8, Ctrl+C or Ctrl+Break cutting the read short looks just like the end of input,
+// hence ReadConsoleA there.
 TAMSEL_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done,
                                    void* overlapped);
 // Reads what was typed at the console, in its input code page, with no Ctrl+Z processing: a
 // line starting with Ctrl+Z arrives as the byte 0x1A. When Ctrl+C or Ctrl+Break cut the read
 // short, on every Windows, the last error is ERROR_OPERATION_ABORTED and *done 0 (or the call
 // fails). In line-input mode a read takes a whole line from the console's input, and what does
-// not fit stays for the next read, of whichever process.
+// not fit stays for the next read, of whichever process. Console hosts before 2023 take no
+// more of a line than the count asked (less room for CR LF) and drop the rest until Enter.
 TAMSEL_IMPORT BOOL WINAPI ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done,
                                        void* control);
-// Discards every input event the console holds, not the rest of a line a read already took.
+// Discards every input event the console holds, not the rest of a line a read already took,
+// nor what arrives afterwards: Windows Terminal hands a long paste over in pieces.
 TAMSEL_IMPORT BOOL WINAPI FlushConsoleInputBuffer(HANDLE input);
+// WAIT_OBJECT_0 once the object is signalled (a console input: it holds input events),
+// WAIT_TIMEOUT when milliseconds passed first, WAIT_FAILED on failure.
+TAMSEL_IMPORT DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
 // The code page typed text arrives in; by default the OEM one.
 TAMSEL_IMPORT UINT WINAPI GetConsoleCP(void);
 // The system's OEM code page, what CF_OEMTEXT means (850 on a German Windows, 437 on a US one).
 TAMSEL_IMPORT UINT WINAPI GetOEMCP(void);
+// The system's locale, whose ANSI and OEM code pages CF_TEXT and CF_OEMTEXT are in.
+TAMSEL_IMPORT LCID WINAPI GetSystemDefaultLCID(void);
 // The calling thread's last error code, as the last failing call (or SetLastError) left it.
 TAMSEL_IMPORT DWORD WINAPI GetLastError(void);
 TAMSEL_IMPORT void WINAPI SetLastError(DWORD error);

@@ -27,9 +27,10 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 ALLOWED_IMPORTS = {
     "KERNEL32.DLL": {"ExitProcess", "FlushConsoleInputBuffer", "GetCPInfo", "GetCommandLineA",
                      "GetConsoleCP", "GetConsoleMode", "GetLastError", "GetModuleFileNameA",
-                     "GetOEMCP", "GetProcessHeap", "GetStdHandle", "GlobalAlloc", "GlobalLock",
-                     "GlobalUnlock", "HeapAlloc", "HeapReAlloc", "ReadConsoleA", "ReadFile",
-                     "SetLastError", "Sleep", "WriteFile", "lstrcatA"},
+                     "GetOEMCP", "GetProcessHeap", "GetStdHandle", "GetSystemDefaultLCID",
+                     "GlobalAlloc", "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc",
+                     "ReadConsoleA", "ReadFile", "SetLastError", "Sleep", "WaitForSingleObject",
+                     "WriteFile", "lstrcatA"},
     "USER32.DLL": {"CloseClipboard", "EmptyClipboard", "MessageBoxA", "OpenClipboard",
                    "SetClipboardData", "wsprintfA"},
 }

@@ -8,10 +8,12 @@
 //   byte 1     another program holds the clipboard (byte mod 16) times 100 ms
 //   bytes 2-3  the input's length, little-endian, low 14 bits
 //   byte 4     the number of planned reads, mod 64, each then two bytes little-endian: 0xFFFF is
-//              a failing read, anything else asks the fake to deliver up to its low 14 bits
+//              the end of a pipe (a read failing with ERROR_BROKEN_PIPE), 0xFFFE a read failing
+//              otherwise, anything else asks the fake to deliver up to its low 14 bits
 //   the rest   a pattern repeated to make up the input
 // Reads are cut to what is left of the input and of the room the tool asked for; a planned read
-// of 0 bytes or a failing one ends the input, and so does running out of plan or input.
+// of 0 bytes or the pipe's end ends the input, and so does running out of plan or input; any
+// other failure ends the run with exit code 1.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -77,11 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Script the reads, keeping the room that each read leaves beforehand.
     size_t delivered = 0;
     bool ended = false;  // by a failing read or a read of 0 bytes
+    bool failed = false;
     std::vector<size_t> roomBefore;
     for (unsigned wanted : plan) {
         roomBefore.push_back(StdinLimit - delivered);
-        if (wanted == 0xFFFF) {
-            script.reads.push_back({false, ""});
+        if (wanted >= 0xFFFE) {
+            failed = wanted == 0xFFFE;
+            script.reads.push_back({false, "", failed ? 5u : 109u});
             ended = true;
             break;
         }
@@ -122,17 +126,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i < fake.readSizes.size(); ++i) {
             Require(fake.readSizes[i] <= roomBefore[i], "no read asks for more than the room");
         }
-        bool published = busyMs < 1000 && !script.setDataFails;
+        bool published = !failed && busyMs < 1000 && !script.setDataFails;
         Require(exitCode == (published ? 0 : 1), "exit code after the hand-off");
-        Require(busyMs >= 1000 ? fake.clipboard == EarlierClipboard
-                               : published || fake.clipboard.empty(),
+        Require(failed || busyMs >= 1000 ? fake.clipboard == EarlierClipboard
+                                         : published || fake.clipboard.empty(),
                 "clipboard untouched, or emptied only when the text was refused");
         if (published) {
             std::string expected;
             for (size_t i = 0; i < delivered; ++i) {
                 if (input[i] != 0) expected += input[i];
             }
-            Require(fake.clipboard == Handed(expected), "the input without zero bytes");
+            Require(fake.clipboard == Handed(expected), "the input without zero bytes, its locale");
         }
     }
     Require(Breaches().empty(), "what Windows demands of every run");

@@ -2,6 +2,7 @@
 // once: a breach is noted, and a test fails on any.
 #include "fake_platform.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,11 @@ Block* Find(HANDLE handle) {
     return index < blocks.size() ? &blocks[index] : nullptr;
 }
 
+// Whether the console holds input events: the rest of a line a read took is none.
+bool EventsWaiting() {
+    return script.reads.size() > (fake.lineTaken ? 1u : 0u);
+}
+
 bool HeapFails() {
     if (script.heapAllocsBeforeFailure == 0) return true;
     if (script.heapAllocsBeforeFailure > 0) --script.heapAllocsBeforeFailure;
@@ -60,6 +66,7 @@ void ResetFake() {
 std::string Unread() {
     std::string rest;
     for (const FakeRead& read : script.reads) rest += read.bytes;
+    for (const std::string& piece : script.late) rest += piece;
     return rest;
 }
 
@@ -71,7 +78,7 @@ std::string Breaches() {
 }
 
 Clipboard Handed(const std::string& text, UINT format) {
-    return {{format, text}};
+    return {{format, text}, {16, std::string("\x07\x04\0\0", 4)}};
 }
 
 UINT FirstBlockFlags() {
@@ -174,7 +181,11 @@ static BOOL PlayRead(HANDLE file, void* buffer, DWORD size, DWORD* done, void* e
     script.reads.pop_front();
     if (read.error != 0) script.lastError = read.error;
     fake.lineTaken = false;
-    if (read.ok && read.bytes.size() > size) {
+    if (read.ok && read.bytes.size() > size && script.console && script.oldConsoleHost) {
+        // What fits, less room for the line's end (CR LF); the rest of the line is lost.
+        std::string end = read.bytes.substr(read.bytes.size() - 2);
+        read.bytes = (read.bytes.substr(0, size - std::min<DWORD>(size, 2)) + end).substr(0, size);
+    } else if (read.ok && read.bytes.size() > size) {
         script.reads.push_front({true, read.bytes.substr(size)});
         read.bytes.resize(size);
         fake.lineTaken = script.console && (script.consoleMode & ENABLE_LINE_INPUT);
@@ -193,11 +204,21 @@ BOOL ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done, void* con
     return PlayRead(input, buffer, size, done, control);
 }
 
-// Keeps the rest of a line a read took in part.
+// Keeps the rest of a line a read took in part; then the next late piece arrives.
 BOOL FlushConsoleInputBuffer(HANDLE input) {
     if (!script.console || input != script.stdinHandle) Breach("a flush of no console");
-    while (script.reads.size() > (fake.lineTaken ? 1u : 0u)) script.reads.pop_back();
+    while (EventsWaiting()) script.reads.pop_back();
+    if (!script.late.empty()) {
+        script.reads.push_back({true, script.late.front()});
+        script.late.pop_front();
+    }
     return 1;
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    if (object != script.stdinHandle || milliseconds > 1000) Breach("a wait too long or for more");
+    if (script.waitFails) return 0xFFFFFFFF;  // WAIT_FAILED
+    return EventsWaiting() ? 0 : 258;         // WAIT_OBJECT_0, or WAIT_TIMEOUT
 }
 
 UINT GetConsoleCP(void) {
@@ -206,6 +227,10 @@ UINT GetConsoleCP(void) {
 
 UINT GetOEMCP(void) {
     return script.oemCodePage;
+}
+
+LCID GetSystemDefaultLCID(void) {
+    return script.systemLocale;
 }
 
 DWORD GetLastError(void) {

@@ -27,12 +27,16 @@ struct FakeScript {
     HANDLE stdinHandle = reinterpret_cast<HANDLE>(0x10);
     // A pipe or a file ends when these run out. A console never does: reading on would wait.
     std::deque<FakeRead> reads;
-    bool console = false;   // standard input is a console (GetConsoleMode succeeds)
-    DWORD consoleMode = 7;  // processed input, line input, echo
+    bool console = false;          // standard input is a console (GetConsoleMode succeeds)
+    DWORD consoleMode = 7;         // processed input, line input, echo
+    bool oldConsoleHost = false;   // keeps no more of a line than asked, less CR LF
+    std::deque<std::string> late;  // console input arriving one piece after each flush
+    bool waitFails = false;        // WaitForSingleObject fails
     // The process has a console even where standard input is a pipe (dir | tamsel in a console
     // window): GetConsoleCP answers, by default with the OEM code page, as Windows.
     UINT consoleCodePage = 850;
     UINT oemCodePage = 850;              // GetOEMCP
+    LCID systemLocale = 0x0407;          // GetSystemDefaultLCID: German (Germany)
     DWORD lastError = 0;                 // the last error when the run starts
     int globalAllocsBeforeFailure = -1;  // GlobalAlloc succeeds this often, then fails
     bool lockFails = false;              // GlobalLock returns null
@@ -72,7 +76,7 @@ std::string Unread();
 // Every breach of a run that has ended, including a clipboard left open; empty when none.
 std::string Breaches();
 // What handing this text over leaves on the clipboard: the text in its format (CF_TEXT, 1, or
-// CF_OEMTEXT, 7).
+// CF_OEMTEXT, 7), then CF_LOCALE (16) holding the system's locale, 0x0407.
 Clipboard Handed(const std::string& text, UINT format = 1);
 // The flags and bytes of the first block allocated.
 UINT FirstBlockFlags();

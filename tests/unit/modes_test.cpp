@@ -45,9 +45,9 @@ const std::string Full = std::string(8188, 'a') + "\r\n";  // a line two bytes s
 const std::string LimitLine = std::string(8190, 'a') + "\r\n";  // a line ending at the limit
 const std::string Long = std::string(8190, 'a') + "bcde";       // the limit falls inside
 const std::string Kept = std::string(8190, 'a') + "bc";         // what of Long fits
-const std::string A8000(8000, 'a'), B150(150, 'b'), C100(100, 'c');
+const std::string A8000(8000, 'a'), B150(150, 'b'), C100(100, 'c'), B300(300, 'b');
 const std::string CtrlZ = "\032\r\n", Next = "next\r\n";
-const std::string X = "x";
+const std::string X = "x", Y = "y";
 
 void Nothing(FakeScript&) {}
 template <int Result>
@@ -58,8 +58,8 @@ template <DWORD Ms>
 void Busy(FakeScript& s) {
     s.clipboardBusyMs = Ms;
 }
-// A console in this mode: 7 processed input, line input and echo, as a console starts; 3 line
-// input without echo; 1 no line input.
+// A console in this mode: 7 processed input, line input and echo, as a console starts; 6 without
+// processed input, where Enter gives CR alone; 3 line input without echo; 1 no line input.
 template <DWORD Mode>
 void Console(FakeScript& s) {
     s.console = true;
@@ -81,7 +81,8 @@ const Case Runs[] = {
     Args("HelpLoneSlash", {"/"}, Nothing, 0, {Help}, Untouched),
     Args("HelpAnyPath", {"/any/path"}, Nothing, 0, {Help}, Untouched),
     Args("HelpBoxFailed", {"/h"}, Answer<0>, 0, {Help}, Untouched),
-    // Arguments mode: each argument plus CR LF; the earlier contents are all gone.
+    // Arguments mode: each argument plus CR LF, labelled with the system's locale; the earlier
+    // contents are all gone.
     Args("TwoArgumentsNoHelp", {"/?", "x"}, Nothing, 0, {ArgsPrompt(2)}, Handed("/?\r\nx\r\n")),
     Args("BlankInsideArgument", {"alpha", "beta gamma"}, Nothing, 0, {ArgsPrompt(2)},
          Handed("alpha\r\nbeta gamma\r\n")),
@@ -98,6 +99,9 @@ const Case Runs[] = {
     Args(
         "ArgumentsLockFails", {"a"}, [](FakeScript& s) { s.lockFails = true; }, 1,
         {ArgsPrompt(1), ArgsWarning(4)}, Untouched),
+    // Without a block for the locale the text still goes over, as it always did.
+    Args("LocaleBlockFails", {"a"}, [](FakeScript& s) { s.globalAllocsBeforeFailure = 1; }, 0,
+         {ArgsPrompt(1)}, {{1, "a\r\n"}}),
     // Hand-off: a busy clipboard is tried for about a second; failure is exit code 1.
     Args("ClipboardBusyBriefly", {"a"}, Busy<300>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
     Args("ClipboardBusyOnLastTry", {"a"}, Busy<900>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
@@ -132,9 +136,12 @@ const Case Runs[] = {
     Stdin("StdinZeroBytesDroppedAlone", Nothing,
           {{true, std::string("ab\0cd", 5)}, {true, std::string("\0ef\0", 4)}}, 0, {Prompt},
           Handed("abcdef")),
-    // A failed read ends the input like its end.
-    Stdin("StdinFailedReadEndsInput", Nothing, {{true, "ab"}, {false, "", 5}, {true, X}}, 0,
-          {Prompt}, Handed("ab"), X),
+    // Only the end of a pipe ends the input; any other failed read leaves the clipboard alone.
+    Stdin("StdinFailedReadIsExit1", Nothing, {{true, "ab"}, {false, "", 5}, {true, X}}, 1, {Prompt},
+          Untouched, X),
+    Stdin("StdinBrokenPipeEnds", Nothing, {{true, "ab"}, {false, "", 109}}, 0, {Prompt},
+          Handed("ab")),
+    Stdin("StdinPipeNeverConnectedEnds", Nothing, {{false, "", 233}}, 0, {Prompt}, Handed("")),
     Stdin(
         "StdinStaleErrorBeforeEnd", [](FakeScript& s) { s.lastError = 995; }, {{true, "ab"}}, 0,
         {Prompt}, Handed("ab")),
@@ -166,16 +173,37 @@ const Case Runs[] = {
           Next),
     Stdin("StdinConsoleCtrlZNearLimit", Console<7>, {{true, Full}, {true, CtrlZ}, {true, Next}}, 0,
           {Prompt}, Handed(Full, 7), Next),
+    // Without processed input Enter gives CR alone: Ctrl+Z, Enter is 1A 0D and ends the input,
+    // and a CR ends the line the limit cut.
+    Stdin("StdinConsoleCrLinesCtrlZ", Console<6>,
+          {{true, "one\r"}, {true, "two\r"}, {true, "\032\r"}, {true, "next\r"}}, 0, {Prompt},
+          Handed("one\rtwo\r", 7), "next\r"),
+    Stdin("StdinConsoleCrLineCut", Console<6>, {{true, Long + "\r"}, {true, "next\r"}}, 0, {Prompt},
+          Handed(Kept, 7)),
     // At the limit the shell gets nothing of a long paste: not the rest of the line the limit
-    // cut (without echo too), not the lines waiting.
+    // cut (without echo too), not the lines waiting, not what arrives late.
     Stdin("StdinConsoleLimitInsideLine", Console<3>, {{true, Long + "\r\n"}, {true, Next}}, 0,
           {Prompt}, Handed(Kept, 7)),
     Stdin("StdinConsoleLimitAtLineEnd", Console<7>, {{true, LimitLine}, {true, Next}}, 0, {Prompt},
           Handed(LimitLine, 7)),
     Stdin("StdinConsoleLimitWithoutLineInput", Console<1>, {{true, Long}, {true, Next}}, 0,
           {Prompt}, Handed(Kept, 7)),
+    Stdin(
+        "StdinConsolePasteStillArriving", [](FakeScript& s) { Console<7>(s), s.late = {X, Y}; },
+        {{true, LimitLine}, {true, Next}}, 0, {Prompt}, Handed(LimitLine, 7)),
+    Stdin(
+        "StdinConsoleWaitFails",
+        [](FakeScript& s) { Console<7>(s), s.late = {X, Y}, s.waitFails = true; },
+        {{true, LimitLine}, {true, Next}}, 0, {Prompt}, Handed(LimitLine, 7), X + Y),
     Stdin("StdinConsoleInterruptedAfterLimit", Console<7>, {{true, Long}, {true, "", 995}},
           CtrlCExit, {Prompt}, Untouched),
+    // Hosts before 2023 drop what a line holds beyond the count asked: every console read asks
+    // for all 8192 bytes, and only what fits is kept, with no hole inside.
+    Stdin(
+        "StdinOldConsoleHostNearLimit",
+        [](FakeScript& s) { Console<7>(s), s.oldConsoleHost = true; },
+        {{true, A8000 + "\r\n"}, {true, B300 + "\r\n"}, {true, Next}}, 0, {Prompt},
+        Handed(A8000 + "\r\n" + B300.substr(0, 190), 7)),
 };
 
 class RunTest : public testing::TestWithParam<Case> {};
