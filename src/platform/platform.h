@@ -1,6 +1,6 @@
 // Every operating-system operation Tamsel calls, under its Win32 name, with what it is given
 // and what the caller relies on. On Windows these are the real imports of KERNEL32.DLL and
-// USER32.DLL; the host tests link the same names against a recording fake.
+// USER32.DLL; the host tests link the same names against a fake.
 #ifndef TAMSEL_PLATFORM_H
 #define TAMSEL_PLATFORM_H
 
