@@ -13,7 +13,7 @@ import sys
 import tempfile
 import unittest
 
-from wine_session import WineSession, command_line
+from wine_session import WineSession, command_line, windows_path
 
 TAMSEL = PROBE = TEMPLATE = WORK_DIR = None
 session = None
@@ -29,14 +29,19 @@ def args_prompt(n):
 
 
 def locale_env(name):
-    return dict(session.env, LOCPATH=os.path.join(WORK_DIR, "locales"), LC_ALL=name + ".UTF-8")
+    """name: one locale, or SYSTEM/USER. Wine takes its system locale, and with it the code pages,
+    from LC_CTYPE, and its user locale from LC_MESSAGES."""
+    system, _, user = name.partition("/")
+    env = {key: value for key, value in session.env.items() if not key.startswith("LC_")}
+    return dict(env, LOCPATH=os.path.join(WORK_DIR, "locales"), LANG=system + ".UTF-8",
+                LC_MESSAGES=(user or system) + ".UTF-8")
 
 
 def setUpModule():
     global session
     # Before Wine starts: Wine closes its desktop, and the clipboard with it, a few seconds
     # after its last process, so a slow step between two runs would lose the clipboard.
-    for name in ("ja_JP", "de_DE"):
+    for name in ("ja_JP", "de_DE", "ru_RU"):
         made = os.path.join(WORK_DIR, "locales", name + ".UTF-8")
         if not os.path.isdir(made):
             os.makedirs(os.path.dirname(made), exist_ok=True)
@@ -125,9 +130,9 @@ class Dialogs(Case):
                 self.assertEqual((exit_code, unread), (code, rest))
                 self.check_clipboard(None)
 
-    def launch(self, line, env=None):
+    def launch(self, line, env=None, child_input=None):
         session.set_clipboard(EARLIER)
-        launcher = session.launch(line, env=env)
+        launcher = session.launch(line, env=env, child_input=child_input)
         box = session.answer_box("ok")
         out = launcher.stdout.read()
         launcher.wait(timeout=300)
@@ -157,14 +162,28 @@ class Dialogs(Case):
                 self.assertEqual(out, b"exit 0")
                 self.check_clipboard(b"".join(a + b"\r\n" for a in args))
 
-    def test_double_byte_code_page(self):
-        # Under code page 932, 0x95 0x5C is one character whose second byte is a backslash: it
-        # must not turn the quote after it into a literal one.
+    def test_locales_and_standard_input_handles(self):
         exe = session.tamsel_windows_path().encode()
-        box, out = self.launch(exe + b' \x95\\" x', env=locale_env("ja_JP"))
-        self.check_box(box, args_prompt(1), 2)
-        self.assertEqual(out, b"exit 0")
-        self.check_clipboard(b"\x95\\ x\r\n")
+        unreadable = windows_path(os.path.join(WORK_DIR, "write-only"))
+        rows = [  # name, arguments, locale, standard input (see the probe's launch), box text,
+            # exit code, clipboard (None: as before), as Unicode (None: not checked)
+            # Under code page 932, 0x95 0x5C is one character whose second byte is a backslash:
+            # it must not turn the quote after it into a literal one.
+            ("double_byte_code_page", b' \x95\\" x', "ja_JP", None, args_prompt(1), 0,
+             b"\x95\\ x\r\n", None),
+            # Text without CF_LOCALE would be taken as the user's (Russian), in its code page.
+            ("system_locale_not_the_users", b" Gr\xfc\xdfe", "de_DE/ru_RU", None, args_prompt(1),
+             0, b"Gr\xfc\xdfe\r\n", "Grüße\r\n"),
+            # A failed read is no end of the input: the text so far might not be the whole.
+            ("unreadable_input_is_exit_1", b"", None, unreadable, STDIN_PROMPT, 1, None, None),
+            ("no_input_handle_copies_nothing", b"", None, "none", STDIN_PROMPT, 0, b"", None),
+        ]
+        for name, args, locale, child_input, text, code, clipboard, unicode in rows:
+            with self.subTest(name):
+                box, out = self.launch(exe + args, locale and locale_env(locale), child_input)
+                self.check_box(box, text, 2)  # Wine labels buttons in the locale's words
+                self.assertEqual(out, b"exit %d" % code)
+                self.check_clipboard(clipboard, unicode)
 
 
 class Streams(Case):
@@ -193,26 +212,36 @@ class Streams(Case):
 
     # Typed at a console of Tamsel's own. The paste's 8192nd byte falls inside its 82nd line.
     paste = "".join(f"line {i:3} " + "abcdefghij" * 9 + "\r" for i in range(85))
-    CONSOLE = [  # name, typed while the box is up, then line by line, locale, clipboard as text
-        # (None: as before), exit codes, what the console's next reader gets (None: not checked)
-        ("ctrl_z_ends_the_input", "", ["one\r", "two\r", "\x1a\r"], None, "one\r\ntwo\r\n",
-         [0], b"next\r\n"),
-        ("long_paste_cut_and_left_to_no_one", paste, [], None,
-         paste.replace("\r", "\r\n")[:8192], [0], b"next\r\n"),
+    pasted = paste.replace("\r", "\r\n")[:8192]
+    CONSOLE = [  # name, typed while the box is up, then each once the input is empty, locale,
+        # processed input, clipboard as text (None: as before), exit codes, what the console's
+        # next reader gets (None: not checked)
+        ("ctrl_z_ends_the_input", "", ["one\r", "two\r", "\x1a\r"], None, True,
+         "one\r\ntwo\r\n", [0], b"next\r\n"),
+        ("long_paste_cut_and_left_to_no_one", paste, [], None, True, pasted, [0], b"next\r\n"),
+        # A paste that arrives in pieces (Windows Terminal's way): a piece after the flush goes too.
+        ("long_paste_rest_after_the_flush", paste, [paste[:505]], None, True, pasted, [0],
+         b"next\r\n"),
+        # Windows then ends a line with CR alone; Wine still with CR LF, so here the row only
+        # shows that the cut line's end is still seen (waiting for a lone CR would hang).
+        ("long_paste_processed_input_off", paste, [], None, False, pasted, [0], b"next\r\n"),
         # The console reads in code page 850 here; ANSI is 1252. Code page 437, the C locale's,
-        # has no ø: it shows that the locale took effect.
-        ("umlauts_as_oem_text", "", ["Grüße, Søren\r", "\x1a\r"], "de_DE", "Grüße, Søren\r\n",
-         [0], b"next\r\n"),
+        # has no ø: it shows that the locale took effect. Without CF_LOCALE the text would be
+        # taken as the user's (Russian), in code page 866.
+        ("umlauts_as_oem_text", "", ["Grüße, Søren\r", "\x1a\r"], "de_DE/ru_RU", True,
+         "Grüße, Søren\r\n", [0], b"next\r\n"),
         # Windows ends the program with 0xC000013A. Wine's own handler ends it with 0, and keeps
         # the interrupted read, which then takes the next line typed at that console.
-        ("ctrl_c_copies_nothing", "", ["half", "\x03"], None, None, [0, 0xC000013A], None),
+        ("ctrl_c_copies_nothing", "", ["half", "\x03"], None, True, None, [0, 0xC000013A], None),
     ]
 
     def test_console(self):
-        for name, paste, lines, locale, clipboard, codes, next_line in self.CONSOLE:
+        for name, paste, lines, locale, processed, clipboard, codes, next_line in self.CONSOLE:
             with self.subTest(name):
                 session.set_clipboard(EARLIER)
-                box, ran = session.console(paste, lines, env=locale and locale_env(locale))
+                options = ("" if processed else "p") + ("" if next_line is None else "n") or "-"
+                box, ran = session.console(paste, lines, env=locale and locale_env(locale),
+                                           options=options)
                 self.check_box(box, STDIN_PROMPT, 2)  # Wine labels buttons in the locale's words
                 self.assertTrue(ran["ended"], "Tamsel was still running")
                 self.assertIn(ran["exit"], codes)
@@ -222,8 +251,8 @@ class Streams(Case):
                 self.check_clipboard(clipboard and clipboard.encode("cp1252"), clipboard)
 
     BUSY = [  # name, clipboard held open after the answer for ms, exit code, clipboard after
-        ("held_briefly_is_waited_out", 300, 0, b"new\r\n"),
-        ("held_too_long_is_exit_1", 3000, 1, None),
+        ("held_briefly_is_waited_out", 150, 0, b"new\r\n"),  # wide margins: Tamsel tries for 0.9 s
+        ("held_too_long_is_exit_1", 5000, 1, None),
     ]
 
     def test_busy_clipboard(self):

@@ -11,20 +11,25 @@
  *   probe clip-get                   print {"formats":[...],"text":HEX or null,
  *                                    "unicode":HEX of UTF-16LE or null}
  *   probe clip-set HEX               make HEX the CF_TEXT bytes, plus a private format
- *   probe launch                     CreateProcessA with the command line read as raw bytes
+ *   probe launch [INPUT]             CreateProcessA with the command line read as raw bytes
  *                                    from standard input (it may be longer than the probe's
  *                                    own command line can be), inheriting the standard
- *                                    handles; print "exit N" and exit with N
- *   probe console EXE ANSWER TIMEOUT_MS PASTE [LINE ...]
+ *                                    handles; with INPUT the program's standard input is the
+ *                                    file INPUT opened for writing only, so that reads fail, or
+ *                                    no handle for "none"; print "exit N" and exit with N
+ *   probe console EXE ANSWER TIMEOUT_MS OPTIONS PASTE [LINE ...]
  *                                    start EXE in a console of its own and type there: PASTE
  *                                    while its box is up, then answer the box as `box` does
  *                                    (printing null for no box), then type each LINE once the
- *                                    pending read has taken all before it. Text is hex of UTF-8,
- *                                    one key a character; CR is Enter, other control characters
- *                                    are Ctrl with a letter (03 Ctrl+C, 1a Ctrl+Z). Wait up to
- *                                    TIMEOUT_MS for EXE to end (else end it), type "next" Enter,
- *                                    read a line as the console's next reader, and print
- *                                    {"exit":N,"ended":0|1,"events":N left,"next":HEX or null}
+ *                                    input is empty (the pending read has taken all before it,
+ *                                    or EXE flushed it). Text is hex of UTF-8, one key a
+ *                                    character; CR is Enter, other control characters are Ctrl
+ *                                    with a letter (03 Ctrl+C, 1a Ctrl+Z). Wait up to TIMEOUT_MS
+ *                                    for EXE to end (else end it) and print {"exit":N,"ended":0|1,
+ *                                    "events":N left,"next":HEX or null}. OPTIONS, letters or
+ *                                    "-": p turns processed input off before the answer; n types
+ *                                    "next" Enter at the end and reads a line as the console's
+ *                                    next reader (else "next" is null)
  */
 #include <fcntl.h>
 #include <io.h>
@@ -75,6 +80,16 @@ static HWND clipboard_owner(void) {
     return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
 }
 
+/* Wine's own clipboard export can hold the clipboard open for a moment after a change, the
+ * longer the busier the machine: try for about a second, as Tamsel does. */
+static BOOL open_clipboard(HWND owner) {
+    for (int tries = 1; !OpenClipboard(owner); ++tries) {
+        if (tries == 10) return FALSE;
+        Sleep(100);
+    }
+    return TRUE;
+}
+
 static int box(const char* answer, int timeout_ms, int hold_ms) {
     HWND found = NULL;
     for (int waited = 0; !(found = FindWindowA("#32770", "Tamsel")); waited += 10) {
@@ -99,7 +114,7 @@ static int box(const char* answer, int timeout_ms, int hold_ms) {
     printf("],\"icon\":%d,\"rect\":[%ld,%ld,%ld,%ld]}\n", parts.icon, rect.left, rect.top,
            rect.right, rect.bottom);
     fflush(stdout);
-    if (hold_ms > 0 && !OpenClipboard(clipboard_owner())) return 1;
+    if (hold_ms > 0 && !open_clipboard(clipboard_owner())) return 1;
     if (!strcmp(answer, "ok")) PostMessageA(found, WM_COMMAND, IDOK, 0);
     if (!strcmp(answer, "cancel")) PostMessageA(found, WM_COMMAND, IDCANCEL, 0);
     if (!strcmp(answer, "close")) PostMessageA(found, WM_CLOSE, 0, 0);
@@ -111,7 +126,7 @@ static int box(const char* answer, int timeout_ms, int hold_ms) {
 }
 
 static int clip_get(void) {
-    if (!OpenClipboard(NULL)) return 1;
+    if (!open_clipboard(NULL)) return 1;
     printf("{\"formats\":[");
     UINT format = 0;
     for (int first = 1; (format = EnumClipboardFormats(format)) != 0; first = 0) {
@@ -156,7 +171,7 @@ static HANDLE global_copy(const char* bytes, size_t length) {
 static int clip_set(const char* hex) {
     char* text = malloc(strlen(hex) / 2 + 1);
     size_t length = from_hex(hex, text);
-    if (!OpenClipboard(NULL)) return 1;
+    if (!open_clipboard(NULL)) return 1;
     EmptyClipboard();
     int ok =
         SetClipboardData(CF_TEXT, global_copy(text, length)) != NULL &&
@@ -165,14 +180,18 @@ static int clip_set(const char* hex) {
     return ok ? 0 : 1;
 }
 
-static int launch(void) {
+static int launch(const char* input) {
     static char command_line[65536];
     _setmode(_fileno(stdin), _O_BINARY);
     size_t length = fread(command_line, 1, sizeof command_line - 1, stdin);
     command_line[length] = 0;
-    STARTUPINFOA startup;
-    memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
+    STARTUPINFOA startup = {.cb = sizeof startup};
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
+    if (input) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = strcmp(input, "none") ? CreateFileA(input, GENERIC_WRITE, 0, &inherited,
+                                                                CREATE_ALWAYS, 0, NULL) : NULL;
+    }
     PROCESS_INFORMATION process;
     if (!CreateProcessA(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
         printf("CreateProcessA failed: %lu\n", GetLastError());
@@ -209,12 +228,13 @@ static int type_keys(HANDLE input, const char* hex) {
            (WriteConsoleInputW(input, keys, (DWORD)length, &written) && written == (DWORD)length);
 }
 
-/* A cooked read takes the queued keys into its line as they come: none left, all taken. */
+/* A cooked read takes the queued keys into its line as they come: none left, all taken. Polled
+ * often, so that what is typed after a flush comes within the moment the program waits. */
 static void wait_until_taken(HANDLE input, int timeout_ms) {
-    DWORD left = 0;
-    for (int waited = 0; GetNumberOfConsoleInputEvents(input, &left) && left && waited < timeout_ms;
-         waited += 10) {
-        Sleep(10);
+    DWORD left = 0, start = GetTickCount();
+    while (GetNumberOfConsoleInputEvents(input, &left) && left &&
+           GetTickCount() - start < (DWORD)timeout_ms) {
+        Sleep(1);
     }
 }
 
@@ -226,7 +246,7 @@ static DWORD WINAPI read_line(void* input) {
 }
 
 static int console(char** argv, int lines) {
-    const char *exe = argv[0], *answer = argv[1];
+    const char *exe = argv[0], *answer = argv[1], *options = argv[3];
     int timeout_ms = atoi(argv[2]);
     char command_line[MAX_PATH + 3];
     snprintf(command_line, sizeof command_line, "\"%s\"", exe);
@@ -243,9 +263,13 @@ static int console(char** argv, int lines) {
     SetConsoleCtrlHandler(NULL, TRUE); /* a Ctrl+C typed for EXE reaches us too */
     HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE,
                                FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
-    int typed = input != INVALID_HANDLE_VALUE && type_keys(input, argv[3]);
+    DWORD mode = 0;
+    if (strchr(options, 'p') && GetConsoleMode(input, &mode)) {
+        SetConsoleMode(input, mode & ~ENABLE_PROCESSED_INPUT);
+    }
+    int typed = input != INVALID_HANDLE_VALUE && type_keys(input, argv[4]);
     if (typed && box(answer, timeout_ms, 0) == 2) printf("null\n");
-    for (int i = 4; typed && i < 4 + lines; ++i) {
+    for (int i = 5; typed && i < 5 + lines; ++i) {
         wait_until_taken(input, timeout_ms);
         typed = type_keys(input, argv[i]);
     }
@@ -259,15 +283,13 @@ static int console(char** argv, int lines) {
     GetExitCodeProcess(process.hProcess, &code);
     GetNumberOfConsoleInputEvents(input, &left);
     printf("{\"exit\":%lu,\"ended\":%d,\"events\":%lu,\"next\":", code, ended, left);
-    /* Wine keeps the read of a program that ended during it and hands it the next line, so our
-     * own read may never return: it gets a second once the line is taken. */
-    HANDLE reader = CreateThread(NULL, 0, read_line, input, 0, NULL);
-    typed = type_keys(input, "6e6578740d");
-    wait_until_taken(input, timeout_ms);
-    if (typed && WaitForSingleObject(reader, 1000) == WAIT_OBJECT_0) {
+    /* Only when asked: Wine keeps the read of a program that ended during it (Ctrl+C) and hands
+     * it the next line, so that ours would never return. */
+    HANDLE reader = strchr(options, 'n') ? CreateThread(NULL, 0, read_line, input, 0, NULL) : NULL;
+    if (reader && type_keys(input, "6e6578740d") &&
+        WaitForSingleObject(reader, (DWORD)timeout_ms) == WAIT_OBJECT_0) {
         print_hex(next_line, next_length);
     } else {
-        TerminateThread(reader, 0);
         printf("null");
     }
     printf("}\n");
@@ -280,8 +302,8 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && !strcmp(argv[1], "clip-get")) return clip_get();
     if (argc == 3 && !strcmp(argv[1], "clip-set")) return clip_set(argv[2]);
-    if (argc == 2 && !strcmp(argv[1], "launch")) return launch();
-    if (argc >= 6 && !strcmp(argv[1], "console")) return console(argv + 2, argc - 6);
+    if ((argc == 2 || argc == 3) && !strcmp(argv[1], "launch")) return launch(argv[2]);
+    if (argc >= 7 && !strcmp(argv[1], "console")) return console(argv + 2, argc - 7);
     fprintf(stderr, "usage: probe box|clip-get|clip-set|launch|console ...\n");
     return 64;
 }

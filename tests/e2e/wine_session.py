@@ -69,11 +69,11 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-def launch(probe, env, line, stdout=subprocess.PIPE):
+def launch(probe, env, line, stdout=subprocess.PIPE, child_input=None):
     """Starts a program through CreateProcessA with exactly this command line, by the probe,
-    which prints "exit N" and exits with N."""
-    launcher = subprocess.Popen([WINE64, probe, "launch"], env=env, stdin=subprocess.PIPE,
-                                stdout=stdout, stderr=DEVNULL)
+    which prints "exit N" and exits with N. child_input: see the probe's launch."""
+    launcher = subprocess.Popen([WINE64, probe, "launch"] + ([child_input] if child_input else []),
+                                env=env, stdin=subprocess.PIPE, stdout=stdout, stderr=DEVNULL)
     launcher.stdin.write(line)
     launcher.stdin.close()
     return launcher
@@ -162,9 +162,9 @@ class WineSession:
     def __exit__(self, *exc):
         self.stop()
 
-    def launch(self, line, env=None):
+    def launch(self, line, env=None, child_input=None):
         """Starts tamsel.exe through CreateProcessA with exactly this command line."""
-        return launch(self.probe_exe, env or self.env, line)
+        return launch(self.probe_exe, env or self.env, line, child_input=child_input)
 
     def probe(self, *args, timeout=60, check=True, env=None):
         done = subprocess.run([WINE64, self.probe_exe] + list(args), env=env or self.env,
@@ -181,13 +181,13 @@ class WineSession:
                           timeout=timeout_ms / 1000 + hold_ms / 1000 + 30)
         return None if done.returncode == 2 else box_seen(json.loads(done.stdout))
 
-    def console(self, paste, lines, timeout_ms=30000, env=None):
+    def console(self, paste, lines, timeout_ms=30000, env=None, options="-"):
         """Starts tamsel.exe in a console of its own, types the paste while its box is up,
-        answers OK, then types each line once the pending read has taken what came before.
+        answers OK, then types each line once the input is empty; options as the probe's.
 
         Returns (the box as answer_box does, {"exit", "ended" in time, input "events" left,
-        the bytes the console's "next" reader got, or None when its read did not return})."""
-        done = self.probe("console", self.tamsel_windows_path(), "ok", str(timeout_ms),
+        the bytes the console's "next" reader got, or None when not read or not returned})."""
+        done = self.probe("console", self.tamsel_windows_path(), "ok", str(timeout_ms), options,
                           paste.encode().hex(), *(line.encode().hex() for line in lines),
                           env=env, timeout=3 * timeout_ms / 1000 + 30)
         box, after = (json.loads(line) for line in done.stdout.splitlines())
