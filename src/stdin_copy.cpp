@@ -2,18 +2,26 @@
 #include "messages.h"
 #include "tamsel.h"
 
-// Every read lands here first; static, so that 8 KB never sits on the stack.
-static char ReadChunk[StdinLimit];
+// Every read lands here first, input events read away too; static, so that 8 KB never sits on
+// the stack.
+alignas(4) static char ReadChunk[StdinLimit];
 
 // Ctrl+Z as the first byte of a console read: the typed text ends there.
 constexpr char EndOfText = 0x1A;
 
 // How long a console's input must stay quiet before a long paste counts as all there.
 constexpr DWORD PasteQuietTime = 100;
+// How long to wait before reading again a non-blocking pipe that was empty.
+constexpr DWORD EmptyPipeDelay = 10;
+// An INPUT_RECORD's size: ReadChunk holds this many console input events.
+constexpr DWORD InputRecordSize = 20;
 
 // What a read ended with besides a count: Ctrl+C, or a failure that is not the input's end.
 constexpr DWORD Interrupted = static_cast<DWORD>(-1);
 constexpr DWORD Failed = static_cast<DWORD>(-2);
+
+// The last two bytes read, the later one low: a line's CR LF may come in two reads.
+static WORD LastTwo;
 
 // Reads at most size bytes into ReadChunk. Returns their count, 0 at the end of the input,
 // Interrupted when Ctrl+C or Ctrl+Break cut a console read short, or Failed. The console's own
@@ -21,23 +29,34 @@ constexpr DWORD Failed = static_cast<DWORD>(-2);
 // (start /b), so nothing else would stop the half-typed text from reaching the clipboard;
 // ReadConsoleA reports it on every Windows.
 static DWORD ReadInput(HANDLE input, bool console, DWORD size) {
-    DWORD got = static_cast<DWORD>(-1);  // a count the read never set is no count
-    SetLastError(0);                     // an error left by an earlier call is not this read's
-    BOOL read = console ? ReadConsoleA(input, ReadChunk, size, &got, nullptr)
-                        : ReadFile(input, ReadChunk, size, &got, nullptr);
-    if (read && got != 0 && got <= size) return got;
-    DWORD error = GetLastError();
-    if (error == ERROR_OPERATION_ABORTED) return Interrupted;
-    // A pipe ends by failing so; any other failure would pass a cut text off as the whole.
-    if (read || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) return 0;
-    return Failed;
+    for (;;) {
+        DWORD got = static_cast<DWORD>(-1);  // a count the read never set is no count
+        SetLastError(0);                     // an error left by an earlier call is not this read's
+        BOOL read = console ? ReadConsoleA(input, ReadChunk, size, &got, nullptr)
+                            : ReadFile(input, ReadChunk, size, &got, nullptr);
+        DWORD error = GetLastError();
+        // A message pipe's read fails so when the message goes on beyond size, yet delivers.
+        if ((read || error == ERROR_MORE_DATA) && got != 0 && got <= size) {
+            BYTE before = got > 1 ? ReadChunk[got - 2] : LastTwo;
+            LastTwo = static_cast<WORD>(before << 8 | static_cast<BYTE>(ReadChunk[got - 1]));
+            return got;
+        }
+        if (error == ERROR_OPERATION_ABORTED) return Interrupted;
+        // A pipe ends by failing so; any other failure would pass a cut text off as the whole.
+        if (read || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) return 0;
+        // Git Bash, MSYS2 and Cygwin hand their pipes over non-blocking: empty for now.
+        if (error != ERROR_NO_DATA) return Failed;
+        Sleep(EmptyPipeDelay);
+    }
 }
 
-// Whether a console read of got bytes ended its line: with LF, or, where processed input is
-// off, with the CR that Enter then gives alone.
-static bool EndsLine(DWORD got, DWORD mode) {
-    char last = ReadChunk[got - 1];
-    return last == '\n' || (last == '\r' && !(mode & ENABLE_PROCESSED_INPUT));
+// Whether the last console read ended its line. With processed input Enter gives CR LF, while a
+// pasted lone LF (Unix line ends) stays inside the line; without it Enter gives CR alone (Wine
+// still gives CR LF), so either ends it.
+static bool EndsLine(DWORD mode) {
+    if (mode & ENABLE_PROCESSED_INPUT) return LastTwo == ('\r' << 8 | '\n');
+    BYTE last = static_cast<BYTE>(LastTwo);
+    return last == '\n' || last == '\r';
 }
 
 int CopyStandardInput() {
@@ -72,24 +91,32 @@ int CopyStandardInput() {
     }
     // At a console whoever reads next is the shell, which would run the rest of a long paste
     // as commands. So the rest of the line the console already took goes first, then the input
-    // events waiting, then what still arrives until the input has been quiet for a moment.
+    // events waiting and what still arrives, until the input has been quiet for a moment. A
+    // handle opened for reading only (cmd opens tamsel < CON so) may not flush, but may take the
+    // events away; where neither works, or the wait fails, the copy goes on.
     if (console && total >= StdinLimit) {
-        while ((mode & ENABLE_LINE_INPUT) && !EndsLine(got, mode)) {
+        while ((mode & ENABLE_LINE_INPUT) && !EndsLine(mode)) {
             got = ReadInput(input, console, StdinLimit);
             if (got == 0 || got >= Failed) break;
         }
         if (got < Failed) {
-            do {
-                FlushConsoleInputBuffer(input);  // result ignored: nothing else would remove it
-            } while (WaitForSingleObject(input, PasteQuietTime) == WAIT_OBJECT_0);
+            // Result ignored: where the flush is refused, the events go once the wait finds them.
+            FlushConsoleInputBuffer(input);
+            while (WaitForSingleObject(input, PasteQuietTime) == WAIT_OBJECT_0) {
+                if (FlushConsoleInputBuffer(input)) continue;
+                DWORD events;
+                if (!ReadConsoleInputA(input, ReadChunk, StdinLimit / InputRecordSize, &events)) {
+                    break;
+                }
+            }
         }
     }
     if (got == Interrupted) return static_cast<int>(STATUS_CONTROL_C_EXIT);
     if (got == Failed) return 1;  // the clipboard keeps what it held: the text is not whole
     // Typed text comes in the console's code page, by default the OEM one, which CF_TEXT (the
     // ANSI code page) would garble; handed over as CF_OEMTEXT, Windows converts it for every
-    // reader. After chcp 1252 it already is ANSI; after chcp 65001 it is UTF-8, which no 8-bit
-    // format describes: both stay CF_TEXT.
-    UINT format = console && GetConsoleCP() == GetOEMCP() ? CF_OEMTEXT : CF_TEXT;
-    return PublishTextBlock(block, format) ? 0 : 1;
+    // reader. After chcp 1252 it already is ANSI, and goes as CF_TEXT, as pipes and files do.
+    UINT codePage = console ? GetConsoleCP() : GetACP();
+    UINT format = console && codePage == GetOEMCP() ? CF_OEMTEXT : CF_TEXT;
+    return PublishTextBlock(block, text, format, codePage) ? 0 : 1;
 }

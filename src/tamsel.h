@@ -20,11 +20,12 @@ int CopyStandardInput();
 // Allocates a text block of size bytes and locks it. Returns its first byte and sets *block,
 // or returns null when it cannot be had (the caller warns).
 char* AllocateTextBlock(SIZE_T size, HGLOBAL* block);
-// Unlocks the filled block and makes it the clipboard's only content, in format (CF_TEXT, or
-// CF_OEMTEXT for text typed at the console), labelled with the system's locale (CF_LOCALE).
+// Unlocks the filled block, whose text starts at text, and makes it the clipboard's only
+// content, in format (CF_TEXT, or CF_OEMTEXT for text typed at the console), labelled with the
+// system's locale (CF_LOCALE); text in codePage CP_UTF8 also goes over as CF_UNICODETEXT.
 // Returns whether the text reached the clipboard.
 // The block is never freed: on success it belongs to the clipboard, on failure the process is
 // about to end.
-bool PublishTextBlock(HGLOBAL block, UINT format);
+bool PublishTextBlock(HGLOBAL block, const char* text, UINT format, UINT codePage);
 
 #endif

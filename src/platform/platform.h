@@ -16,6 +16,8 @@
 
 typedef int BOOL;
 typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef unsigned short WCHAR;  // UTF-16, as on Windows
 typedef unsigned int UINT;
 typedef unsigned int DWORD;  // 32 bits on both Windows and the test host
 typedef __SIZE_TYPE__ SIZE_T;
@@ -41,7 +43,9 @@ typedef struct HWND__* HWND;
 #define GMEM_DDESHARE 0x2000u
 
 #define ERROR_BROKEN_PIPE 109u         // a pipe whose writer has closed it: its end
+#define ERROR_NO_DATA 232u             // a non-blocking pipe, empty for now: not its end
 #define ERROR_PIPE_NOT_CONNECTED 233u  // a pipe whose writer never came: its end too
+#define ERROR_MORE_DATA 234u           // a message pipe's read that had room for part of it
 #define ERROR_OPERATION_ABORTED 995u
 #define STATUS_CONTROL_C_EXIT 0xC000013Au  // the exit code of a process ended by Ctrl+C
 
@@ -52,8 +56,10 @@ typedef struct HWND__* HWND;
 
 #define CF_TEXT 1u
 #define CF_OEMTEXT 7u
+#define CF_UNICODETEXT 13u
 #define CF_LOCALE 16u
 #define CP_ACP 0u
+#define CP_UTF8 65001u
 #define MAX_LEADBYTES 12
 
 typedef struct CPINFO {
@@ -83,9 +89,11 @@ TAMSEL_IMPORT BOOL WINAPI CloseClipboard(void);
 // The standard handle, null when the process has none, INVALID_HANDLE_VALUE when unusable.
 TAMSEL_IMPORT HANDLE WINAPI GetStdHandle(DWORD which);
 // Nonzero on success with *done bytes stored (0 at the end of input); zero on failure, and at
-// the end of a pipe (ERROR_BROKEN_PIPE). Never stores more than size bytes. At a console since
-// Windows 8, Ctrl+C or Ctrl+Break cutting the read short looks just like the end of input,
-// hence ReadConsoleA there.
+// the end of a pipe (ERROR_BROKEN_PIPE). Never stores more than size bytes. A non-blocking pipe
+// (Git Bash, MSYS2 and Cygwin hand those over) fails with ERROR_NO_DATA while it is empty; a
+// message pipe fails with ERROR_MORE_DATA when a message is longer than size, yet stores size
+// bytes of it and keeps the rest for the next read. At a console since Windows 8, Ctrl+C or
+// Ctrl+Break cutting the read short looks just like the end of input, hence ReadConsoleA there.
 TAMSEL_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done,
                                    void* overlapped);
 // Reads what was typed at the console, in its input code page, with no Ctrl+Z processing: a
@@ -97,8 +105,12 @@ TAMSEL_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD size, DWORD*
 TAMSEL_IMPORT BOOL WINAPI ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done,
                                        void* control);
 // Discards every input event the console holds, not the rest of a line a read already took,
-// nor what arrives afterwards: Windows Terminal hands a long paste over in pieces.
+// nor what arrives afterwards: Windows Terminal hands a long paste over in pieces. Fails on a
+// handle without write access, as cmd opens a redirected CON.
 TAMSEL_IMPORT BOOL WINAPI FlushConsoleInputBuffer(HANDLE input);
+// Takes up to length input events (INPUT_RECORD, 20 bytes each) from the console, waiting
+// until there is one; read access is enough.
+TAMSEL_IMPORT BOOL WINAPI ReadConsoleInputA(HANDLE input, void* records, DWORD length, DWORD* read);
 // WAIT_OBJECT_0 once the object is signalled (a console input: it holds input events),
 // WAIT_TIMEOUT when milliseconds passed first, WAIT_FAILED on failure.
 TAMSEL_IMPORT DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
@@ -106,6 +118,13 @@ TAMSEL_IMPORT DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds
 TAMSEL_IMPORT UINT WINAPI GetConsoleCP(void);
 // The system's OEM code page, what CF_OEMTEXT means (850 on a German Windows, 437 on a US one).
 TAMSEL_IMPORT UINT WINAPI GetOEMCP(void);
+// The system's ANSI code page, which the command line and most pipes are in; CP_UTF8 where
+// Windows is set to use UTF-8 for worldwide language support.
+TAMSEL_IMPORT UINT WINAPI GetACP(void);
+// Converts the zero-terminated text (size -1) to UTF-16, its zero included, writing at most
+// wideSize characters. Returns the characters written, 0 on failure.
+TAMSEL_IMPORT int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int size,
+                                             WCHAR* wide, int wideSize);
 // The system's locale, whose ANSI and OEM code pages CF_TEXT and CF_OEMTEXT are in.
 TAMSEL_IMPORT LCID WINAPI GetSystemDefaultLCID(void);
 // The calling thread's last error code, as the last failing call (or SetLastError) left it.

@@ -47,7 +47,7 @@ struct Reader {
     }
 };
 
-const int Answers[] = {IDOK, IDCANCEL, 0, -1};
+const int Answers[] = {1, 2, 0, -1};  // IDOK, IDCANCEL, not shown, no display
 
 }  // namespace
 
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int answer = Answers[flags & 3];
     bool invalidHandle = flags & 4;
     script.dialogAnswers = {answer};
-    if (invalidHandle) script.stdinHandle = INVALID_HANDLE_VALUE;
+    if (invalidHandle) script.stdinHandle = reinterpret_cast<HANDLE>(-1);
     if (flags & 8) script.globalAllocsBeforeFailure = 0;
     script.lockFails = flags & 16;
     script.setDataFails = flags & 32;
@@ -115,9 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* argv[] = {program, nullptr};
     int exitCode = TamselMain(1, argv);
 
-    bool proceeds = !invalidHandle && answer != IDCANCEL && !(flags & 8) && !script.lockFails;
+    bool proceeds = !invalidHandle && answer != Answers[1] && !(flags & 8) && !script.lockFails;
     if (!proceeds) {
-        Require(exitCode == (invalidHandle || answer != IDCANCEL ? 1 : 0), "early exit code");
+        Require(exitCode == (invalidHandle || answer != Answers[1] ? 1 : 0), "early exit code");
         Require(fake.readSizes.empty(), "nothing read before the block is there");
         Require(fake.clipboard == EarlierClipboard, "clipboard untouched on an early exit");
         Require(!invalidHandle || fake.dialogs.empty(), "no dialog for an invalid handle");

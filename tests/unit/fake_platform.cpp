@@ -77,8 +77,10 @@ std::string Breaches() {
     return all;
 }
 
-Clipboard Handed(const std::string& text, UINT format) {
-    return {{format, text}, {16, std::string("\x07\x04\0\0", 4)}};
+Clipboard Handed(const std::string& text, UINT format, const std::string& unicode) {
+    Clipboard handed = {{format, text}, {16, std::string("\x07\x04\0\0", 4)}};
+    if (!unicode.empty()) handed.insert(handed.begin() + 1, {13, unicode});
+    return handed;
 }
 
 UINT FirstBlockFlags() {
@@ -98,12 +100,12 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     char typeText[16];
     std::snprintf(typeText, sizeof typeText, "0x%x ", type);
     fake.dialogs.push_back(typeText + std::string(text));
-    int answer = IDOK;
+    int answer = 1;  // IDOK
     if (!script.dialogAnswers.empty()) {
         answer = script.dialogAnswers.front();
         script.dialogAnswers.pop_front();
     }
-    if (type & MB_OKCANCEL) fake.answered = true;
+    if (type & 1) fake.answered = true;  // MB_OKCANCEL
     return answer;
 }
 
@@ -129,18 +131,20 @@ BOOL EmptyClipboard(void) {
     return 1;
 }
 
-// A text format keeps its bytes up to the zero byte; any other format all the block's bytes.
+// A text format keeps its bytes up to the zero byte (CF_TEXT 1, CF_OEMTEXT 7) or the zero UTF-16
+// unit (CF_UNICODETEXT 13); any other format all the block's bytes.
 HANDLE SetClipboardData(UINT format, HANDLE data) {
     Block* block = Find(data);
     if (!block || !block->everLocked || block->locks != 0) {
         Breach("a block handed to the clipboard unknown, never filled or still locked");
-    } else if (!(block->flags & GMEM_MOVEABLE)) {
+    } else if (!(block->flags & 2)) {  // GMEM_MOVEABLE
         Breach("a fixed block handed to the clipboard");
     }
     if (script.setDataFails || fake.clipboardOpen == 0 || !block) return nullptr;
     std::string bytes(block->bytes.begin(), block->bytes.end());
-    if (format == CF_TEXT || format == CF_OEMTEXT) {
-        size_t zero = bytes.find('\0');
+    size_t zero = format == 13 ? bytes.find(std::string(2, '\0')) : bytes.find('\0');
+    while (format == 13 && zero % 2 != 0) zero = bytes.find(std::string(2, '\0'), zero + 1);
+    if (format == 1 || format == 7 || format == 13) {
         bytes = zero == std::string::npos ? "unterminated text" : bytes.substr(0, zero);
     }
     fake.clipboard.emplace_back(format, bytes);
@@ -162,11 +166,14 @@ HANDLE GetStdHandle(DWORD which) {
                            : nullptr;
 }
 
-// ReadFile and ReadConsoleA both play the input, as a pipe, a file or a console would.
-static BOOL PlayRead(HANDLE file, void* buffer, DWORD size, DWORD* done, void* extra) {
+// ReadFile and ReadConsoleA both play the input, as a pipe, a file or a console would; but since
+// Windows 8 a console's ReadFile that Ctrl+C cut (995) just returns nothing, as at the end.
+static BOOL PlayRead(HANDLE file, void* buffer, DWORD size, DWORD* done, void* extra,
+                     bool consoleReadFile = false) {
     if (file != script.stdinHandle || extra != nullptr) Breach("a read of another handle");
     if (!fake.answered) Breach("a read before the prompt was answered");
     if (size > 8192) Breach("a read larger than Tamsel's buffer");
+    if (fake.emptyPipeAt == fake.now) Breach("a busy loop on an empty pipe");
     fake.readSizes.push_back(size);
     if (file == nullptr) {     // a process started without standard input
         script.lastError = 6;  // ERROR_INVALID_HANDLE
@@ -179,8 +186,10 @@ static BOOL PlayRead(HANDLE file, void* buffer, DWORD size, DWORD* done, void* e
     }
     FakeRead read = script.reads.front();
     script.reads.pop_front();
-    if (read.error != 0) script.lastError = read.error;
+    if (read.error != 0 && !(consoleReadFile && read.error == 995)) script.lastError = read.error;
+    fake.emptyPipeAt = read.error == 232 ? fake.now : ~0u;  // ERROR_NO_DATA
     fake.lineTaken = false;
+    bool messageCut = script.messagePipe && read.bytes.size() > size;
     if (read.ok && read.bytes.size() > size && script.console && script.oldConsoleHost) {
         // What fits, less room for the line's end (CR LF); the rest of the line is lost.
         std::string end = read.bytes.substr(read.bytes.size() - 2);
@@ -188,15 +197,18 @@ static BOOL PlayRead(HANDLE file, void* buffer, DWORD size, DWORD* done, void* e
     } else if (read.ok && read.bytes.size() > size) {
         script.reads.push_front({true, read.bytes.substr(size)});
         read.bytes.resize(size);
-        fake.lineTaken = script.console && (script.consoleMode & ENABLE_LINE_INPUT);
+        fake.lineTaken = script.console && (script.consoleMode & 2);  // ENABLE_LINE_INPUT
     }
+    if (messageCut) read.ok = false, script.lastError = 234;    // ERROR_MORE_DATA
     std::memcpy(buffer, read.bytes.data(), read.bytes.size());  // a failed read leaves them too
-    if (!read.countUntouched) *done = read.ok ? static_cast<DWORD>(read.bytes.size()) : 0;
+    if (consoleReadFile && read.error == 995) read = {true, ""};
+    bool stored = read.ok || messageCut;
+    if (!read.countUntouched) *done = stored ? static_cast<DWORD>(read.bytes.size()) : 0;
     return read.ok;
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done, void* overlapped) {
-    return PlayRead(file, buffer, size, done, overlapped);
+    return PlayRead(file, buffer, size, done, overlapped, script.console);
 }
 
 BOOL ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done, void* control) {
@@ -204,21 +216,44 @@ BOOL ReadConsoleA(HANDLE input, void* buffer, DWORD size, DWORD* done, void* con
     return PlayRead(input, buffer, size, done, control);
 }
 
-// Keeps the rest of a line a read took in part; then the next late piece arrives.
+// Keeps the rest of a line a read took in part. A handle without write access may not flush.
 BOOL FlushConsoleInputBuffer(HANDLE input) {
     if (!script.console || input != script.stdinHandle) Breach("a flush of no console");
+    if (script.readOnlyConsole) return script.lastError = 5, 0;  // ERROR_ACCESS_DENIED
     while (EventsWaiting()) script.reads.pop_back();
-    if (!script.late.empty()) {
-        script.reads.push_back({true, script.late.front()});
-        script.late.pop_front();
-    }
+    fake.quietSince = fake.now;
     return 1;
 }
 
+// Takes the events of the first piece waiting, one a character, at most length of them.
+BOOL ReadConsoleInputA(HANDLE input, void* records, DWORD length, DWORD* read) {
+    if (!script.console || input != script.stdinHandle) Breach("input events of no console");
+    if (script.eventReadFails) return 0;
+    if (!EventsWaiting()) return Breach("ReadConsoleInputA with no events: it would wait"), 0;
+    std::string& events = script.reads[fake.lineTaken ? 1 : 0].bytes;
+    *read = std::min<DWORD>(length, static_cast<DWORD>(events.size()));
+    std::memset(records, 0, *read * 20);  // an INPUT_RECORD is 20 bytes
+    events.erase(0, *read);
+    if (events.empty()) script.reads.erase(script.reads.begin() + (fake.lineTaken ? 1 : 0));
+    fake.quietSince = fake.now;
+    return 1;
+}
+
+// A late piece of a paste arrives 50 ms after the input was last emptied: a wait too short
+// misses it. A wait that keeps finding events spins, as it would on Windows.
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
     if (object != script.stdinHandle || milliseconds > 1000) Breach("a wait too long or for more");
     if (script.waitFails) return 0xFFFFFFFF;  // WAIT_FAILED
-    return EventsWaiting() ? 0 : 258;         // WAIT_OBJECT_0, or WAIT_TIMEOUT
+    DWORD arrival = fake.quietSince + 50;
+    if (!EventsWaiting() && !script.late.empty() && arrival <= fake.now + milliseconds) {
+        fake.now = std::max(fake.now, arrival);
+        script.reads.push_back({true, script.late.front()});
+        script.late.pop_front();
+    }
+    if (!EventsWaiting()) return fake.now += milliseconds, 258;  // WAIT_TIMEOUT
+    if (++fake.signalledWaits <= 1000) return 0;                 // WAIT_OBJECT_0
+    Breach("a wait that finds input events forever: they are never taken away");
+    return 258;
 }
 
 UINT GetConsoleCP(void) {
@@ -227,6 +262,28 @@ UINT GetConsoleCP(void) {
 
 UINT GetOEMCP(void) {
     return script.oemCodePage;
+}
+
+UINT GetACP(void) {
+    return script.ansiCodePage;
+}
+
+// UTF-8 (65001) of one, two or three bytes a character, zero-terminated (size -1), as UTF-16LE.
+// Fails, as Windows does, when wideSize is too small for all of it.
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int size, WCHAR* wide,
+                        int wideSize) {
+    if (codePage != 65001 || flags != 0 || size != -1) Breach("a conversion Tamsel never needs");
+    std::u16string out;
+    const unsigned char* c = reinterpret_cast<const unsigned char*>(text);
+    do {
+        int more = *c >= 0xE0 ? 2 : *c >= 0xC0 ? 1 : 0;
+        unsigned unit = *c & (more == 2 ? 15 : more == 1 ? 31 : 0xFF);
+        while (more--) unit = unit << 6 | (*++c & 63);
+        out += static_cast<char16_t>(unit);
+    } while (*c++ != 0);
+    if (out.size() > static_cast<size_t>(wideSize)) return 0;
+    std::memcpy(wide, out.data(), out.size() * 2);
+    return static_cast<int>(out.size());
 }
 
 LCID GetSystemDefaultLCID(void) {

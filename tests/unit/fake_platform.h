@@ -23,19 +23,23 @@ struct FakeRead {
 using Clipboard = std::vector<std::pair<UINT, std::string>>;
 
 struct FakeScript {
-    std::deque<int> dialogAnswers;  // MessageBoxA results in order; IDOK when empty
+    std::deque<int> dialogAnswers;  // MessageBoxA results in order; IDOK (1) when empty
     HANDLE stdinHandle = reinterpret_cast<HANDLE>(0x10);
     // A pipe or a file ends when these run out. A console never does: reading on would wait.
     std::deque<FakeRead> reads;
     bool console = false;          // standard input is a console (GetConsoleMode succeeds)
     DWORD consoleMode = 7;         // processed input, line input, echo
     bool oldConsoleHost = false;   // keeps no more of a line than asked, less CR LF
-    std::deque<std::string> late;  // console input arriving one piece after each flush
+    std::deque<std::string> late;  // console input arriving 50 ms after the input was emptied
     bool waitFails = false;        // WaitForSingleObject fails
+    bool readOnlyConsole = false;  // FlushConsoleInputBuffer refused (no write access)
+    bool eventReadFails = false;   // ReadConsoleInputA fails
+    bool messagePipe = false;      // a read shorter than its piece fails with 234 yet delivers
     // The process has a console even where standard input is a pipe (dir | tamsel in a console
     // window): GetConsoleCP answers, by default with the OEM code page, as Windows.
     UINT consoleCodePage = 850;
     UINT oemCodePage = 850;              // GetOEMCP
+    UINT ansiCodePage = 1252;            // GetACP
     LCID systemLocale = 0x0407;          // GetSystemDefaultLCID: German (Germany)
     DWORD lastError = 0;                 // the last error when the run starts
     int globalAllocsBeforeFailure = -1;  // GlobalAlloc succeeds this often, then fails
@@ -55,9 +59,12 @@ struct FakeState {
     std::vector<DWORD> readSizes;  // the sizes asked for, in order
     std::vector<std::string> breaches;
     int clipboardOpen = 0;
-    DWORD now = 0;           // milliseconds slept since the start
-    bool answered = false;   // a box with OK and Cancel was answered
-    bool lineTaken = false;  // a console read took the first line in part: a flush keeps it
+    DWORD now = 0;            // milliseconds slept or waited since the start
+    DWORD quietSince = 0;     // when the console's input was last emptied
+    int signalledWaits = 0;   // waits that found input events
+    DWORD emptyPipeAt = ~0u;  // when the last read found a non-blocking pipe empty
+    bool answered = false;    // a box with OK and Cancel was answered
+    bool lineTaken = false;   // a console read took the first line in part: a flush keeps it
 };
 
 // What ExitProcess throws, so that a test can see the exit code of a whole start.
@@ -76,8 +83,9 @@ std::string Unread();
 // Every breach of a run that has ended, including a clipboard left open; empty when none.
 std::string Breaches();
 // What handing this text over leaves on the clipboard: the text in its format (CF_TEXT, 1, or
-// CF_OEMTEXT, 7), then CF_LOCALE (16) holding the system's locale, 0x0407.
-Clipboard Handed(const std::string& text, UINT format = 1);
+// CF_OEMTEXT, 7), then the Unicode text (CF_UNICODETEXT, 13) as UTF-16LE when given, then
+// CF_LOCALE (16) holding the system's locale, 0x0407.
+Clipboard Handed(const std::string& text, UINT format = 1, const std::string& unicode = "");
 // The flags and bytes of the first block allocated.
 UINT FirstBlockFlags();
 std::string FirstBlockBytes();

@@ -48,11 +48,20 @@ const std::string Kept = std::string(8190, 'a') + "bc";         // what of Long 
 const std::string A8000(8000, 'a'), B150(150, 'b'), C100(100, 'c'), B300(300, 'b');
 const std::string CtrlZ = "\032\r\n", Next = "next\r\n";
 const std::string X = "x", Y = "y";
+// Grüße, as UTF-8 bytes (with the line end) and as UTF-16LE.
+const std::string Utf8 =
+    "Gr\xC3\xBC\xC3\x9F"
+    "e\r\n";
+const std::string Utf16 = std::string("G\0r\0\xFC\0\xDF\0e\0\r\0\n\0", 14);
 
 void Nothing(FakeScript&) {}
 template <int Result>
 void Answer(FakeScript& s) {
     s.dialogAnswers = {Result};
+}
+template <UINT CodePage>
+void Ansi(FakeScript& s) {
+    s.ansiCodePage = CodePage;
 }
 template <DWORD Ms>
 void Busy(FakeScript& s) {
@@ -89,7 +98,7 @@ const Case Runs[] = {
     Args("EmptySoleArgument", {""}, Nothing, 0, {ArgsPrompt(1)}, Handed("\r\n")),
     Args("HighBytesAndWildcards", {"\xE4\xF6\xFC\xDF", "*.txt"}, Nothing, 0, {ArgsPrompt(2)},
          Handed("\xE4\xF6\xFC\xDF\r\n*.txt\r\n")),
-    Args("ArgumentsCancelled", {"a"}, Answer<IDCANCEL>, 0, {ArgsPrompt(1)}, Untouched),
+    Args("ArgumentsCancelled", {"a"}, Answer<2>, 0, {ArgsPrompt(1)}, Untouched),
     Args("ArgumentsPromptFailed", {"a"}, Answer<0>, 1, {ArgsPrompt(1)}, Untouched),
     Args("ArgumentsPromptNoDisplay", {"a"}, Answer<-1>, 1, {ArgsPrompt(1)}, Untouched),
     Args(
@@ -99,9 +108,19 @@ const Case Runs[] = {
     Args(
         "ArgumentsLockFails", {"a"}, [](FakeScript& s) { s.lockFails = true; }, 1,
         {ArgsPrompt(1), ArgsWarning(4)}, Untouched),
-    // Without a block for the locale the text still goes over, as it always did.
+    // Without a block for the locale, or for the Unicode text, the 8-bit text still goes over.
     Args("LocaleBlockFails", {"a"}, [](FakeScript& s) { s.globalAllocsBeforeFailure = 1; }, 0,
          {ArgsPrompt(1)}, {{1, "a\r\n"}}),
+    // Windows set to UTF-8: the bytes as they are, and the text as Unicode too.
+    Args("Utf8Windows",
+         {"Gr\xC3\xBC\xC3\x9F"
+          "e"},
+         Ansi<65001>, 0, {ArgsPrompt(1)}, Handed(Utf8, 1, Utf16)),
+    Args("Utf8UnicodeBlockFails",
+         {"Gr\xC3\xBC\xC3\x9F"
+          "e"},
+         [](FakeScript& s) { Ansi<65001>(s), s.globalAllocsBeforeFailure = 1; }, 0, {ArgsPrompt(1)},
+         {{1, Utf8}}),
     // Hand-off: a busy clipboard is tried for about a second; failure is exit code 1.
     Args("ClipboardBusyBriefly", {"a"}, Busy<300>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
     Args("ClipboardBusyOnLastTry", {"a"}, Busy<900>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
@@ -111,9 +130,9 @@ const Case Runs[] = {
         {ArgsPrompt(1)}, Emptied),
     // Standard-input mode: nothing is read before the prompt is answered, nor after Cancel.
     Stdin(
-        "StdinInvalidHandle", [](FakeScript& s) { s.stdinHandle = INVALID_HANDLE_VALUE; },
+        "StdinInvalidHandle", [](FakeScript& s) { s.stdinHandle = reinterpret_cast<HANDLE>(-1); },
         {{true, X}}, 1, {}, Untouched, X),
-    Stdin("StdinCancelled", Answer<IDCANCEL>, {{true, X}}, 0, {Prompt}, Untouched, X),
+    Stdin("StdinCancelled", Answer<2>, {{true, X}}, 0, {Prompt}, Untouched, X),
     Stdin("StdinEmpty", Nothing, {}, 0, {Prompt}, Handed("")),
     Stdin("StdinPromptFailedGoesOn", Answer<0>, {{true, X}}, 0, {Prompt}, Handed(X)),
     Stdin("StdinNoDisplayGoesOn", Answer<-1>, {}, 0, {Prompt}, Handed("")),
@@ -142,6 +161,11 @@ const Case Runs[] = {
     Stdin("StdinBrokenPipeEnds", Nothing, {{true, "ab"}, {false, "", 109}}, 0, {Prompt},
           Handed("ab")),
     Stdin("StdinPipeNeverConnectedEnds", Nothing, {{false, "", 233}}, 0, {Prompt}, Handed("")),
+    // A non-blocking pipe (Git Bash, MSYS2) fails with 232 while empty: more is still to come.
+    Stdin("StdinPipeEmptyForNow", Nothing,
+          {{false, "", 232}, {true, "ab"}, {false, "", 232}, {true, "c"}, {false, "", 109}}, 0,
+          {Prompt}, Handed("abc")),
+    Stdin("StdinUtf8Pipe", Ansi<65001>, {{true, Utf8}}, 0, {Prompt}, Handed(Utf8, 1, Utf16)),
     Stdin(
         "StdinStaleErrorBeforeEnd", [](FakeScript& s) { s.lastError = 995; }, {{true, "ab"}}, 0,
         {Prompt}, Handed("ab")),
@@ -150,6 +174,10 @@ const Case Runs[] = {
           X),
     Stdin("StdinPipeRoomShrinks", Nothing, {{true, A8000}, {true, B150}, {true, C100}}, 0, {Prompt},
           Handed(A8000 + B150 + C100.substr(0, 42)), C100.substr(42)),
+    // A message longer than the room left: the read fails with 234, yet its bytes count.
+    Stdin(
+        "StdinMessagePipeBeyondLimit", [](FakeScript& s) { s.messagePipe = true; },
+        {{true, A8000 + B300}}, 0, {Prompt}, Handed(A8000 + B300.substr(0, 192)), B300.substr(192)),
     Stdin("StdinPipeLastByteAlone", Nothing, {{true, std::string(8191, 'a')}, {true, "bc"}}, 0,
           {Prompt}, Handed(std::string(8191, 'a') + "b"), "c"),
     // At a console: Ctrl+C or Ctrl+Break (995) never leads to a hand-off.
@@ -165,6 +193,9 @@ const Case Runs[] = {
     // other: CF_TEXT. Ctrl+Z ends the text only as the first byte of a read, and adds nothing.
     Stdin("StdinConsoleOemText", Console<7>, {{true, "Gr\201\341e\r\n"}, {true, CtrlZ}}, 0,
           {Prompt}, Handed("Gr\201\341e\r\n", 7)),
+    Stdin(
+        "StdinConsoleUtf8", [](FakeScript& s) { Console<7>(s), s.consoleCodePage = 65001; },
+        {{true, Utf8}, {true, CtrlZ}}, 0, {Prompt}, Handed(Utf8, 1, Utf16)),
     Stdin(
         "StdinConsoleOtherCodePage", [](FakeScript& s) { Console<7>(s), s.consoleCodePage = 1252; },
         {{true, "Gr\374\337e\r\n"}, {true, CtrlZ}}, 0, {Prompt}, Handed("Gr\374\337e\r\n")),
@@ -186,8 +217,26 @@ const Case Runs[] = {
           {Prompt}, Handed(Kept, 7)),
     Stdin("StdinConsoleLimitAtLineEnd", Console<7>, {{true, LimitLine}, {true, Next}}, 0, {Prompt},
           Handed(LimitLine, 7)),
-    Stdin("StdinConsoleLimitWithoutLineInput", Console<1>, {{true, Long}, {true, Next}}, 0,
-          {Prompt}, Handed(Kept, 7)),
+    Stdin("StdinConsoleLimitWithoutLineInput", Console<1>, {{true, Long}}, 0, {Prompt},
+          Handed(Kept, 7)),
+    // With processed input only CR LF ends the line: a pasted lone LF stays inside it, and the
+    // CR LF may come in two reads.
+    Stdin("StdinConsoleLoneLfAtLimit", Console<7>,
+          {{true, std::string(8191, 'a') + "\nbc\r\n"}, {true, Next}}, 0, {Prompt},
+          Handed(std::string(8191, 'a') + "\n", 7)),
+    Stdin("StdinConsoleCrLfInTwoReads", Console<7>, {{true, std::string(8191, 'a') + "\r\n"}}, 0,
+          {Prompt}, Handed(std::string(8191, 'a') + "\r", 7)),
+    // cmd opens tamsel < CON read-only: no flush, yet the events are taken away. A failed
+    // read of the cut line's rest leaves the clipboard alone.
+    Stdin(
+        "StdinReadOnlyConsole", [](FakeScript& s) { Console<7>(s), s.readOnlyConsole = true; },
+        {{true, LimitLine}, {true, A8000}, {true, X}}, 0, {Prompt}, Handed(LimitLine, 7)),
+    Stdin(
+        "StdinReadOnlyConsoleEventsStay",
+        [](FakeScript& s) { Console<7>(s), s.readOnlyConsole = s.eventReadFails = true; },
+        {{true, LimitLine}, {true, Next}}, 0, {Prompt}, Handed(LimitLine, 7), Next),
+    Stdin("StdinConsoleDrainReadFails", Console<7>, {{true, Kept}, {false, "", 6}, {true, Next}}, 1,
+          {Prompt}, Untouched, Next),
     Stdin(
         "StdinConsolePasteStillArriving", [](FakeScript& s) { Console<7>(s), s.late = {X, Y}; },
         {{true, LimitLine}, {true, Next}}, 0, {Prompt}, Handed(LimitLine, 7)),
