@@ -25,12 +25,13 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 # NT 4.0's KERNEL32.DLL and USER32.DLL export. Every name here is one of them (all date from
 # NT 3.1, and Windows 95 has them too); a name added here must be checked against NT 4.0 first.
 ALLOWED_IMPORTS = {
-    "KERNEL32.DLL": {"ExitProcess", "FlushConsoleInputBuffer", "GetCPInfo", "GetCommandLineA",
-                     "GetConsoleCP", "GetConsoleMode", "GetLastError", "GetModuleFileNameA",
-                     "GetOEMCP", "GetProcessHeap", "GetStdHandle", "GetSystemDefaultLCID",
-                     "GlobalAlloc", "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc",
-                     "ReadConsoleA", "ReadFile", "SetLastError", "Sleep", "WaitForSingleObject",
-                     "WriteFile", "lstrcatA"},
+    "KERNEL32.DLL": {"ExitProcess", "FlushConsoleInputBuffer", "GetACP", "GetCPInfo",
+                     "GetCommandLineA", "GetConsoleCP", "GetConsoleMode", "GetLastError",
+                     "GetModuleFileNameA", "GetOEMCP", "GetProcessHeap", "GetStdHandle",
+                     "GetSystemDefaultLCID", "GlobalAlloc", "GlobalLock", "GlobalUnlock",
+                     "HeapAlloc", "HeapReAlloc", "MultiByteToWideChar", "ReadConsoleA",
+                     "ReadConsoleInputA", "ReadFile", "SetLastError", "Sleep",
+                     "WaitForSingleObject", "WriteFile", "lstrcatA"},
     "USER32.DLL": {"CloseClipboard", "EmptyClipboard", "MessageBoxA", "OpenClipboard",
                    "SetClipboardData", "wsprintfA"},
 }
