@@ -34,11 +34,13 @@ static DWORD ReadInput(HANDLE input, bool console, DWORD size) {
         SetLastError(0);                     // an error left by an earlier call is not this read's
         BOOL read = console ? ReadConsoleA(input, ReadChunk, size, &got, nullptr)
                             : ReadFile(input, ReadChunk, size, &got, nullptr);
-        DWORD error = GetLastError();
+        DWORD error = read && got != 0 ? 0 : GetLastError();
         // A message pipe's read fails so when the message goes on beyond size, yet delivers.
         if ((read || error == ERROR_MORE_DATA) && got != 0 && got <= size) {
-            BYTE before = got > 1 ? ReadChunk[got - 2] : LastTwo;
-            LastTwo = static_cast<WORD>(before << 8 | static_cast<BYTE>(ReadChunk[got - 1]));
+            if (console) {
+                BYTE before = got > 1 ? ReadChunk[got - 2] : LastTwo;
+                LastTwo = static_cast<WORD>(before << 8 | static_cast<BYTE>(ReadChunk[got - 1]));
+            }
             return got;
         }
         if (error == ERROR_OPERATION_ABORTED) return Interrupted;
