@@ -59,6 +59,9 @@ NEWER_THAN_I486 = [
     ("MMX or SSE register", r"%x?mm\d"),
 ]
 
+# A link [words](target) or a picture ![words](target) in Markdown.
+LINK = re.compile(rb"(!?)\[([^][]*)\]\(([^()]*)\)")
+
 
 def fixed_version():
     major, minor = (int(n) for n in VERSION.split("."))
@@ -180,15 +183,26 @@ class ExeFile(unittest.TestCase):
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
     def test_release_is_the_tested_exe(self):
-        expected = {"tamsel.exe": read(TESTED_EXE),
-                    "README.md": git("cat-file", "blob", "HEAD:./README.md"),
-                    "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE")}
+        # The zip is read on Windows, in Notepad too: the commit's texts with CR LF line ends,
+        # beside them the pictures the README shows; of its links only the words must stay.
+        readme = git("cat-file", "blob", "HEAD:./README.md")
+        pictures = [target.decode() for shown, _, target in LINK.findall(readme) if shown]
+        expected = {"tamsel.exe": read(TESTED_EXE), "README.md": readme.replace(b"\n", b"\r\n"),
+                    "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE").replace(b"\n", b"\r\n")}
+        expected.update((os.path.basename(picture), git("cat-file", "blob", "HEAD:./" + picture))
+                        for picture in pictures)
         with zipfile.ZipFile(os.path.join(DIST_DIR, zip_name())) as archive:
-            members = [(m.filename, archive.read(m)) for m in archive.infolist()]
-        self.assertEqual([name for name, _ in members], list(expected), "members in this order")
-        for name, data in members:
+            members = {m.filename: archive.read(m) for m in archive.infolist()}
+        self.assertEqual(list(members), list(expected), "members in this order")
+        for name, data in members.items():
+            same = (lambda text: LINK.sub(rb"\2", text)) if name == "README.md" else bytes
             with self.subTest(member=name):
-                self.assertEqual(sha256(data), sha256(expected[name]))
+                self.assertEqual(sha256(same(data)), sha256(same(expected[name])))
+                if name in ("README.md", "LICENSE"):  # every line ends with CR LF
+                    self.assertNotRegex(data, rb"(?<!\r)\n|\r(?!\n)|[^\n]\Z")
+        for _, _, target in LINK.findall(members["README.md"]):
+            with self.subTest(link=target):  # to a member of the zip, or to the web
+                self.assertTrue(target.decode() in members or re.match(rb"https?://", target))
         self.assertEqual(read(os.path.join(DIST_DIR, "tamsel.exe")), expected["tamsel.exe"])
         with open(os.path.join(DIST_DIR, "SHA256SUMS")) as f:
             self.assertEqual(sorted(line.split()[1] for line in f), sorted(["tamsel.exe", zip_name()]))
