@@ -215,7 +215,8 @@ class ExeFile(unittest.TestCase):
                     self.assertNotRegex(data, rb"(?<!\r)\n|\r(?!\n)|[^\n]\Z")
         for _, _, target in LINK.findall(members["README.md"]):
             with self.subTest(link=target):  # to a member of the zip, or to the web
-                self.assertTrue(target.decode() in members or re.match(rb"https?://", target))
+                self.assertTrue(target.decode() in members or re.match(rb"https?://", target),
+                                "names no member of the zip and no web address")
         self.assertEqual(read(os.path.join(DIST_DIR, "tamsel.exe")), expected["tamsel.exe"])
         with open(os.path.join(DIST_DIR, "SHA256SUMS")) as f:
             self.assertEqual(sorted(line.split()[1] for line in f), sorted(["tamsel.exe", zip_name()]))
