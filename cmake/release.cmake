@@ -1,7 +1,8 @@
 # Writes the release into the folder DIST: tamsel.exe as EXE is, the zip ZIP holding it with the
-# commit's README.md and LICENSE, SHA256SUMS over the zip and the exe in the format `sha256sum -c`
-# reads, and BUILDINFO, the Debian release and package versions that made these bytes. It
-# replaces only these four files and its staging folder STAGE; anything else in DIST stays.
+# commit's README.md and LICENSE and the pictures the README shows, SHA256SUMS over the zip and
+# the exe in the format `sha256sum -c` reads, and BUILDINFO, the Debian release and package
+# versions that made these bytes. It replaces only these four files and its staging folder
+# STAGE; anything else in DIST stays.
 # Usage: cmake -DEXE=... -DSOURCE_DIR=... -DZIP=... -DDIST=... -DSTAGE=... [-DTRIAL=ON]
 #              -P release.cmake
 #
@@ -10,11 +11,17 @@
 # trial release, which never goes to dist/) only warns, so that changes can be tested before
 # they are committed.
 #
-# The zip is the same byte for byte whoever makes it from the same commit, wherever: README.md
-# and LICENSE are the commit's bytes, not the checkout's (whose line ends git may have changed),
-# its members stand in a fixed order with fixed modes, all their times are the commit's
-# (SOURCE_DATE_EPOCH when set), the zip's DOS times are written in UTC, and fakeroot makes every
-# member's recorded owner root rather than the user who builds.
+# The zip stands alone, for a user who reads it in Notepad, on Windows 7 too. Notepad before
+# Windows 10 1809 shows a text whose lines end in LF alone as one long line, so every line of
+# README.md and LICENSE ends in CR LF there. The README's pictures lie beside it in the zip (as
+# arguments.png for docs/arguments.png), and a link of it to a file of the sources, which the
+# zip lacks, keeps only its words; web addresses stay links.
+#
+# The zip is the same byte for byte whoever makes it from the same commit, wherever: its texts
+# and pictures are made of the commit's bytes, not the checkout's (whose line ends git may have
+# changed), its members stand in a fixed order with fixed modes, all their times are the
+# commit's (SOURCE_DATE_EPOCH when set), the zip's DOS times are written in UTC, and fakeroot
+# makes every member's recorded owner root rather than the user who builds.
 foreach(name EXE SOURCE_DIR ZIP DIST STAGE)
     if(NOT DEFINED ${name})
         message(FATAL_ERROR "release: ${name} is not set")
@@ -78,9 +85,35 @@ set(members tamsel.exe README.md LICENSE)
 set(mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(REMOVE_RECURSE ${STAGE})
 file(REMOVE ${DIST}/${ZIP} ${DIST}/tamsel.exe ${DIST}/SHA256SUMS ${DIST}/BUILDINFO)
-file(COPY ${EXE} DESTINATION ${STAGE} FILE_PERMISSIONS ${mode})
+file(COPY ${EXE} DESTINATION ${STAGE})
 foreach(name README.md LICENSE)
     git(cat-file blob HEAD:./${name} OUTPUT_FILE ${STAGE}/${name})
+    file(READ ${STAGE}/${name} text)
+    if(name STREQUAL "README.md")
+        # Each link [words](target) or picture ![words](target), innermost brackets only.
+        string(REGEX MATCHALL "!?\\[[^][]*\\]\\([^()]*\\)" links "${text}")
+        foreach(link IN LISTS links)
+            string(REGEX MATCH "^(!?)\\[([^][]*)\\]\\((.*)\\)$" link_parts "${link}")
+            set(picture "${CMAKE_MATCH_1}")
+            set(words "${CMAKE_MATCH_2}")
+            set(target "${CMAKE_MATCH_3}")
+            if(target MATCHES "^https?://")
+                continue()
+            elseif(picture)
+                get_filename_component(name_in_zip "${target}" NAME)
+                git(cat-file blob HEAD:./${target} OUTPUT_FILE ${STAGE}/${name_in_zip})
+                list(APPEND members ${name_in_zip})
+                set(words "![${words}](${name_in_zip})")
+            endif()
+            string(REPLACE "${link}" "${words}" text "${text}")
+        endforeach()
+    endif()
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${STAGE}/${name} "${text}")
+endforeach()
+list(REMOVE_DUPLICATES members)
+foreach(name IN LISTS members)
     file(CHMOD ${STAGE}/${name} PERMISSIONS ${mode})
 endforeach()
 file(MAKE_DIRECTORY ${DIST})

@@ -52,13 +52,20 @@ HEADER = [  # (what, read from the parsed file, expected)
                             if e.id in (3, 14)], []),
 ]
 
-# Instructions that a 486 or a Pentium does not have, as objdump -d writes them: the Pentium
-# Pro's conditional moves and compares, and anything on MMX or SSE registers.
+# Instructions that a 486 lacks, as objdump -d writes them (after any prefixes, such as lock or
+# cs), by the processors that brought them.
 NEWER_THAN_I486 = [
-    ("cmov", r"\tcmov"),
-    ("fcmov or fcomi", r"\tf(cmov|u?comip?)\b"),
-    ("MMX or SSE register", r"%x?mm\d"),
+    ("Pentium", r"^(\w+ )*(cmpxchg8b|rdtscp?|cpuid|rdmsr|wrmsr|rsm)\b"),
+    ("Pentium Pro", r"^(\w+ )*(cmov\w*|fcmov\w*|fu?comip?|rdpmc|ud[012]\w*|nop[lw])\b"),
+    ("Pentium II, K6", r"^(\w+ )*(sys(enter|exit|call|ret)|fxsave|fxrstor)\b"),
+    ("MMX, SSE, AVX", r"%[xyz]?mm\d|^(\w+ )*f?emms\b"),
+    ("SSE and later, no vector register", r"^(\w+ )*([lms]fence|prefetch\w*|movnti|clflush\w*|"
+     r"[ls]dmxcsr|fisttp\w*|monitor|mwait|popcnt|lzcnt|tzcnt|movbe|crc32\w*|andn|bextr|bls\w+|"
+     r"bzhi|mulx|pdep|pext|rorx|sarx|shlx|shrx|rdrand|rdseed|xgetbv|xsave\w*|endbr32)\b"),
 ]
+
+# A link [words](target) or a picture ![words](target) in Markdown.
+LINK = re.compile(rb"(!?)\[([^][]*)\]\(([^()]*)\)")
 
 
 def fixed_version():
@@ -99,12 +106,20 @@ class ExeFile(unittest.TestCase):
 
     def test_no_instructions_newer_than_i486(self):
         for build_dir in BUILD_DIRS:
-            code = subprocess.run(["i686-w64-mingw32-objdump", "-d",
-                                   os.path.join(build_dir, "tamsel.exe")],
+            # GNU ld puts the texts and the import table behind the code, in the same section:
+            # they are no instructions, so the disassembly stops where they begin.
+            with open(os.path.join(build_dir, "tamsel.map")) as f:
+                layout = f.read().partition("Linker script and memory map")[2]
+            data = re.search(r"^ \.rdata\s+(0x[0-9a-f]+)\s", layout, re.M)
+            code = subprocess.run(["i686-w64-mingw32-objdump", "-d", os.path.join(
+                build_dir, "tamsel.exe")] + (["--stop-address=" + data[1]] if data else []),
                                   check=True, capture_output=True, text=True).stdout
+            instructions = [line.split("\t")[2] for line in code.splitlines()
+                            if line.count("\t") >= 2]
+            self.assertGreater(len(instructions), 100, build_dir)
             for what, pattern in NEWER_THAN_I486:
                 with self.subTest(build=build_dir, what=what):
-                    self.assertEqual(re.findall(r"^.*" + pattern + r".*$", code, re.M), [])
+                    self.assertEqual([i for i in instructions if re.search(pattern, i)], [])
 
     def test_entry_point_is_tamsel_start(self):
         # A mangled or decorated entry name lets the linker silently pick another address.
@@ -181,15 +196,28 @@ class ExeFile(unittest.TestCase):
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
     def test_release_is_the_tested_exe(self):
-        expected = {"tamsel.exe": read(TESTED_EXE),
-                    "README.md": git("cat-file", "blob", "HEAD:./README.md"),
-                    "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE")}
+        # The zip is read on Windows, in Notepad too: the commit's texts with CR LF line ends,
+        # beside them the pictures the README shows; of its links only the words must stay.
+        readme = git("cat-file", "blob", "HEAD:./README.md")
+        pictures = [target.decode() for shown, _, target in LINK.findall(readme) if shown]
+        expected = {"tamsel.exe": read(TESTED_EXE), "README.md": readme.replace(b"\n", b"\r\n"),
+                    "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE").replace(b"\n", b"\r\n")}
+        expected.update((os.path.basename(picture), git("cat-file", "blob", "HEAD:./" + picture))
+                        for picture in pictures)
         with zipfile.ZipFile(os.path.join(DIST_DIR, zip_name())) as archive:
-            members = [(m.filename, archive.read(m)) for m in archive.infolist()]
-        self.assertEqual([name for name, _ in members], list(expected), "members in this order")
-        for name, data in members:
+            members = {m.filename: archive.read(m) for m in archive.infolist()}
+        self.assertEqual(list(members), list(expected), "members in this order")
+        self.assertLessEqual(len(members["tamsel.exe"]), 5632, "the goal for tamsel.exe's size")
+        for name, data in members.items():
+            same = (lambda text: LINK.sub(rb"\2", text)) if name == "README.md" else bytes
             with self.subTest(member=name):
-                self.assertEqual(sha256(data), sha256(expected[name]))
+                self.assertEqual(sha256(same(data)), sha256(same(expected[name])))
+                if name in ("README.md", "LICENSE"):  # every line ends with CR LF
+                    self.assertNotRegex(data, rb"(?<!\r)\n|\r(?!\n)|[^\n]\Z")
+        for _, _, target in LINK.findall(members["README.md"]):
+            with self.subTest(link=target):  # to a member of the zip, or to the web
+                self.assertTrue(target.decode() in members or re.match(rb"https?://", target),
+                                "names no member of the zip and no web address")
         self.assertEqual(read(os.path.join(DIST_DIR, "tamsel.exe")), expected["tamsel.exe"])
         with open(os.path.join(DIST_DIR, "SHA256SUMS")) as f:
             self.assertEqual(sorted(line.split()[1] for line in f), sorted(["tamsel.exe", zip_name()]))
