@@ -13,9 +13,10 @@
 #
 # The zip stands alone, for a user who reads it in Notepad, on Windows 7 too. Notepad before
 # Windows 10 1809 shows a text whose lines end in LF alone as one long line, so every line of
-# README.md and LICENSE ends in CR LF there. The README's pictures lie beside it in the zip (as
-# arguments.png for docs/arguments.png), and a link of it to a file of the sources, which the
-# zip lacks, keeps only its words; web addresses stay links.
+# README.md and LICENSE ends in CR LF there, and the README starts with UTF-8's byte order mark.
+# The README's pictures lie beside it in the zip (as arguments.png for docs/arguments.png), and
+# a link of it to a file of the sources, which the zip lacks, keeps only its words; web
+# addresses stay links.
 #
 # The zip is the same byte for byte whoever makes it from the same commit, wherever: its texts
 # and pictures are made of the commit's bytes, not the checkout's (whose line ends git may have
@@ -110,6 +111,10 @@ foreach(name README.md LICENSE)
     endif()
     string(REPLACE "\r\n" "\n" text "${text}")
     string(REPLACE "\n" "\r\n" text "${text}")
+    if(name STREQUAL "README.md")
+        string(ASCII 239 187 191 bom)  # UTF-8's mark, so that every Notepad reads it as UTF-8
+        string(PREPEND text "${bom}")
+    endif()
     file(WRITE ${STAGE}/${name} "${text}")
 endforeach()
 list(REMOVE_DUPLICATES members)

@@ -196,11 +196,12 @@ class ExeFile(unittest.TestCase):
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
     def test_release_is_the_tested_exe(self):
-        # The zip is read on Windows, in Notepad too: the commit's texts with CR LF line ends,
-        # beside them the pictures the README shows; of its links only the words must stay.
+        # The zip is read on Windows, in Notepad too: the commit's texts with CR LF line ends, the
+        # README marked as UTF-8, the pictures it shows beside it; of its links only the words.
         readme = git("cat-file", "blob", "HEAD:./README.md")
         pictures = [target.decode() for shown, _, target in LINK.findall(readme) if shown]
-        expected = {"tamsel.exe": read(TESTED_EXE), "README.md": readme.replace(b"\n", b"\r\n"),
+        expected = {"tamsel.exe": read(TESTED_EXE),
+                    "README.md": b"\xef\xbb\xbf" + readme.replace(b"\n", b"\r\n"),
                     "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE").replace(b"\n", b"\r\n")}
         expected.update((os.path.basename(picture), git("cat-file", "blob", "HEAD:./" + picture))
                         for picture in pictures)
