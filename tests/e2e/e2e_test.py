@@ -21,6 +21,7 @@ session = None
 HELP = b"Copies all arguments to clipboard.\nKopiert alle Parameter in die Zwischenablage.\n"
 STDIN_PROMPT = b"Copy STDIN to clipboard?\nSTDIN in die Zwischenablage kopieren?\n"
 EARLIER = b"earlier text\r\n"
+PIPED = bytes(1 + i % 255 for i in range(10000))  # what the probe writes into a named pipe
 
 
 def args_prompt(n):
@@ -177,6 +178,12 @@ class Dialogs(Case):
             # A failed read is no end of the input: the text so far might not be the whole.
             ("unreadable_input_is_exit_1", b"", None, unreadable, STDIN_PROMPT, 1, None, None),
             ("no_input_handle_copies_nothing", b"", None, "none", STDIN_PROMPT, 0, b"", None),
+            # Git Bash's pipes: an empty one fails a read (232) while its writer is still there.
+            ("non_blocking_pipe_read_to_its_end", b"", None, "nowait", STDIN_PROMPT, 0,
+             PIPED[:6000], None),
+            # A read shorter than the message fails (234), yet delivers the bytes it had room for.
+            ("message_pipe_cut_at_the_limit", b"", None, "message", STDIN_PROMPT, 0, PIPED[:8192],
+             None),
         ]
         for name, args, locale, child_input, text, code, clipboard, unicode in rows:
             with self.subTest(name):

@@ -15,8 +15,10 @@
  *                                    from standard input (it may be longer than the probe's
  *                                    own command line can be), inheriting the standard
  *                                    handles; with INPUT the program's standard input is the
- *                                    file INPUT opened for writing only, so that reads fail, or
- *                                    no handle for "none"; print "exit N" and exit with N
+ *                                    file INPUT opened for writing only, so that reads fail, no
+ *                                    handle for "none", or a pipe that a thread fills with bytes
+ *                                    1 + i % 255: "nowait" (PIPE_NOWAIT) 3000, an empty read,
+ *                                    3000 more; "message" 10,000 in one; print "exit N", exit N
  *   probe console EXE ANSWER TIMEOUT_MS OPTIONS PASTE [LINE ...]
  *                                    start EXE in a console of its own and type there: PASTE
  *                                    while its box is up, then answer the box as `box` does
@@ -180,6 +182,22 @@ static int clip_set(const char* hex) {
     return ok ? 0 : 1;
 }
 
+static HANDLE pipe_server, pipe_client;
+static char piped[10000];
+
+/* An empty non-blocking pipe fails a read at once (232). So that one read certainly does, the
+ * second piece waits until the reader has taken the first, and a moment more. */
+static DWORD WINAPI write_pipe(void* nowait) {
+    DWORD size = nowait ? 3000 : sizeof piped, written = 0, left = 1;
+    WriteFile(pipe_client, piped, size, &written, NULL);
+    while (nowait && PeekNamedPipe(pipe_server, NULL, 0, NULL, &left, NULL) && left) Sleep(5);
+    if (nowait) {
+        Sleep(500);
+        WriteFile(pipe_client, piped + size, size, &written, NULL);
+    }
+    return CloseHandle(pipe_client);
+}
+
 static int launch(const char* input) {
     static char command_line[65536];
     _setmode(_fileno(stdin), _O_BINARY);
@@ -187,10 +205,20 @@ static int launch(const char* input) {
     command_line[length] = 0;
     STARTUPINFOA startup = {.cb = sizeof startup};
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, NULL, TRUE};
-    if (input) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = strcmp(input, "none") ? CreateFileA(input, GENERIC_WRITE, 0, &inherited,
-                                                                CREATE_ALWAYS, 0, NULL) : NULL;
+    startup.dwFlags = input ? STARTF_USESTDHANDLES : 0;
+    int nowait = input && !strcmp(input, "nowait");
+    if (nowait || (input && !strcmp(input, "message"))) {
+        const char* name = "\\\\.\\pipe\\tamsel-probe";
+        startup.hStdInput = pipe_server =
+            CreateNamedPipeA(name, PIPE_ACCESS_INBOUND,
+                             nowait ? PIPE_NOWAIT : PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 1, 0,
+                             65536, 0, &inherited);
+        pipe_client = CreateFileA(name, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
+        for (int i = 0; i < (int)sizeof piped; ++i) piped[i] = (char)(1 + i % 255);
+        CreateThread(NULL, 0, write_pipe, nowait ? piped : NULL, 0, NULL);
+    } else if (input && strcmp(input, "none")) {
+        startup.hStdInput =
+            CreateFileA(input, GENERIC_WRITE, 0, &inherited, CREATE_ALWAYS, 0, NULL);
     }
     PROCESS_INFORMATION process;
     if (!CreateProcessA(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
