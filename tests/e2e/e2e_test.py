@@ -221,32 +221,38 @@ class Streams(Case):
     paste = "".join(f"line {i:3} " + "abcdefghij" * 9 + "\r" for i in range(85))
     pasted = paste.replace("\r", "\r\n")[:8192]
     CONSOLE = [  # name, typed while the box is up, then each once the input is empty, locale,
-        # processed input, clipboard as text (None: as before), exit codes, what the console's
-        # next reader gets (None: not checked)
-        ("ctrl_z_ends_the_input", "", ["one\r", "two\r", "\x1a\r"], None, True,
+        # the probe's options (p: processed input off, u: UTF-8 code page), clipboard as text
+        # (None: as before; CF_TEXT holds it in 1252, or UTF-8 with u), exit codes, what the
+        # console's next reader gets (None: not checked)
+        ("ctrl_z_ends_the_input", "", ["one\r", "two\r", "\x1a\r"], None, "",
          "one\r\ntwo\r\n", [0], b"next\r\n"),
-        ("long_paste_cut_and_left_to_no_one", paste, [], None, True, pasted, [0], b"next\r\n"),
+        ("long_paste_cut_and_left_to_no_one", paste, [], None, "", pasted, [0], b"next\r\n"),
         # A paste that arrives in pieces (Windows Terminal's way): a piece after the flush goes too.
-        ("long_paste_rest_after_the_flush", paste, [paste[:505]], None, True, pasted, [0],
+        ("long_paste_rest_after_the_flush", paste, [paste[:505]], None, "", pasted, [0],
          b"next\r\n"),
         # Windows then ends a line with CR alone; Wine still with CR LF, so here the row only
         # shows that the cut line's end is still seen (waiting for a lone CR would hang).
-        ("long_paste_processed_input_off", paste, [], None, False, pasted, [0], b"next\r\n"),
+        ("long_paste_processed_input_off", paste, [], None, "p", pasted, [0], b"next\r\n"),
         # The console reads in code page 850 here; ANSI is 1252. Code page 437, the C locale's,
         # has no ø: it shows that the locale took effect. Without CF_LOCALE the text would be
         # taken as the user's (Russian), in code page 866.
-        ("umlauts_as_oem_text", "", ["Grüße, Søren\r", "\x1a\r"], "de_DE/ru_RU", True,
+        ("umlauts_as_oem_text", "", ["Grüße, Søren\r", "\x1a\r"], "de_DE/ru_RU", "",
          "Grüße, Søren\r\n", [0], b"next\r\n"),
+        # After chcp 65001 typed text comes as UTF-8: CF_TEXT keeps those bytes, and the Unicode
+        # text must be made from them, not by a locale's code page (1252: "GrÃ¼ÃŸe").
+        ("utf8_console_as_unicode_text", "", ["Grüße\r", "\x1a\r"], None, "u", "Grüße\r\n", [0],
+         b"next\r\n"),
         # Windows ends the program with 0xC000013A. Wine's own handler ends it with 0, and keeps
         # the interrupted read, which then takes the next line typed at that console.
-        ("ctrl_c_copies_nothing", "", ["half", "\x03"], None, True, None, [0, 0xC000013A], None),
+        ("ctrl_c_copies_nothing", "", ["half", "\x03"], None, "", None, [0, 0xC000013A], None),
     ]
 
     def test_console(self):
-        for name, paste, lines, locale, processed, clipboard, codes, next_line in self.CONSOLE:
+        for name, paste, lines, locale, options, clipboard, codes, next_line in self.CONSOLE:
             with self.subTest(name):
                 session.set_clipboard(EARLIER)
-                options = ("" if processed else "p") + ("" if next_line is None else "n") or "-"
+                code_page = "utf-8" if "u" in options else "cp1252"
+                options = options + ("" if next_line is None else "n") or "-"
                 box, ran = session.console(paste, lines, env=locale and locale_env(locale),
                                            options=options)
                 self.check_box(box, STDIN_PROMPT, 2)  # Wine labels buttons in the locale's words
@@ -255,7 +261,7 @@ class Streams(Case):
                 self.assertEqual(ran["events"], 0, "input left for the shell")
                 if next_line is not None:
                     self.assertEqual(ran["next"], next_line)
-                self.check_clipboard(clipboard and clipboard.encode("cp1252"), clipboard)
+                self.check_clipboard(clipboard and clipboard.encode(code_page), clipboard)
 
     BUSY = [  # name, clipboard held open after the answer for ms, exit code, clipboard after
         ("held_briefly_is_waited_out", 150, 0, b"new\r\n"),  # wide margins: Tamsel tries for 0.9 s
