@@ -220,6 +220,9 @@ class Streams(Case):
     # Typed at a console of Tamsel's own. The paste's 8192nd byte falls inside its 82nd line.
     paste = "".join(f"line {i:3} " + "abcdefghij" * 9 + "\r" for i in range(85))
     pasted = paste.replace("\r", "\r\n")[:8192]
+    # Unix line ends: the console keeps every LF inside one line, whose first read, cut at 8192
+    # bytes, ends with one. That LF ends no line: the rest of the line, up to CR LF, is no one's.
+    unix_paste = "".join(f"{i:127}\n" for i in range(70)) + "\r"
     CONSOLE = [  # name, typed while the box is up, then each once the input is empty, locale,
         # the probe's options (p: processed input off, u: UTF-8 code page), clipboard as text
         # (None: as before; CF_TEXT holds it in 1252, or UTF-8 with u), exit codes, what the
@@ -227,6 +230,8 @@ class Streams(Case):
         ("ctrl_z_ends_the_input", "", ["one\r", "two\r", "\x1a\r"], None, "",
          "one\r\ntwo\r\n", [0], b"next\r\n"),
         ("long_paste_cut_and_left_to_no_one", paste, [], None, "", pasted, [0], b"next\r\n"),
+        ("lone_lf_at_the_limit_ends_no_line", unix_paste, [], None, "", unix_paste[:8192], [0],
+         b"next\r\n"),
         # A paste that arrives in pieces (Windows Terminal's way): a piece after the flush goes too.
         ("long_paste_rest_after_the_flush", paste, [paste[:505]], None, "", pasted, [0],
          b"next\r\n"),
