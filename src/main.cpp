@@ -34,5 +34,5 @@ int CopyArguments(int argc, char** argv) {
         lstrcatA(text, argv[i]);
         lstrcatA(text, "\r\n");
     }
-    return PublishTextBlock(block, text, CF_TEXT, GetACP()) ? 0 : 1;
+    return PublishTextBlock(block, text, GetACP()) ? 0 : 1;
 }

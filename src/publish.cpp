@@ -25,24 +25,28 @@ static HGLOBAL LocaleBlock() {
     return block;
 }
 
-// No locale has UTF-8 as its code page, so Windows would make Unicode of UTF-8 text by another
-// one: on a Windows set to UTF-8, or after chcp 65001, "Grüße" would paste as "GrÃ¼ÃŸe". Such
-// text also goes over as Unicode. Returns the unlocked block, or null when none could be had:
-// the 8-bit text then goes alone.
-static HGLOBAL UnicodeBlock(const char* text) {
+// Windows makes Unicode of 8-bit text by its locale's code pages; text in any other code page,
+// UTF-8 among them, which no locale has, would paste as garbage ("Grüße" in UTF-8 as "GrÃ¼ÃŸe").
+// Such text goes over as Unicode text too. Returns the unlocked block, or null when none could
+// be had or the code page cannot be converted.
+static HGLOBAL UnicodeBlock(const char* text, UINT codePage) {
     int size = static_cast<int>(TextLength(text)) + 1;  // a byte gives one UTF-16 unit at most
     HGLOBAL block;
     WCHAR* wide = reinterpret_cast<WCHAR*>(AllocateTextBlock(size * sizeof(WCHAR), &block));
     if (!wide) return nullptr;
-    // Result ignored: the block is zero-filled, so should it fail it holds the empty text.
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, size);
+    bool made = MultiByteToWideChar(codePage, 0, text, -1, wide, size) != 0;
     GlobalUnlock(block);
-    return block;
+    return made ? block : nullptr;  // a block left unused goes with the process
 }
 
-bool PublishTextBlock(HGLOBAL block, const char* text, UINT format, UINT codePage) {
+// CF_TEXT says the ANSI code page of CF_LOCALE's locale, CF_OEMTEXT its OEM code page; text in
+// any other has no 8-bit format, and would be converted by the wrong table. Windows offers each
+// format set converted as the others too.
+bool PublishTextBlock(HGLOBAL block, const char* text, UINT codePage) {
+    UINT format = codePage == GetACP() ? CF_TEXT : codePage == GetOEMCP() ? CF_OEMTEXT : 0;
     // Made before the clipboard opens, so that it is held open no longer than need be.
-    HGLOBAL unicode = codePage == CP_UTF8 ? UnicodeBlock(text) : nullptr;
+    HGLOBAL unicode = !format || codePage == CP_UTF8 ? UnicodeBlock(text, codePage) : nullptr;
+    if (!format && !unicode) format = CF_TEXT;  // the bytes as they are: the best left
     HGLOBAL locale = LocaleBlock();
     GlobalUnlock(block);  // result ignored: it only tells whether other locks remain
     for (int tries = 1; !OpenClipboard(nullptr); ++tries) {
@@ -50,9 +54,10 @@ bool PublishTextBlock(HGLOBAL block, const char* text, UINT format, UINT codePag
         Sleep(ClipboardRetryDelay);
     }
     EmptyClipboard();  // result ignored: SetClipboardData tells whether the text arrived
-    bool published = SetClipboardData(format, block) != nullptr;
+    bool published = format ? SetClipboardData(format, block) != nullptr
+                            : SetClipboardData(CF_UNICODETEXT, unicode) != nullptr;
     // Results ignored: the text is there either way. A null block would ask for delayed rendering.
-    if (published && unicode) SetClipboardData(CF_UNICODETEXT, unicode);
+    if (published && format && unicode) SetClipboardData(CF_UNICODETEXT, unicode);
     if (published && locale) SetClipboardData(CF_LOCALE, locale);
     CloseClipboard();
     return published;

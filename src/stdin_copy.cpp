@@ -1,5 +1,6 @@
 // The standard-input mode: up to StdinLimit bytes of standard input, unchanged, to the clipboard.
 #include "messages.h"
+#include "platform/cmdline.h"
 #include "tamsel.h"
 
 // Every read lands here first, input events read away too; static, so that 8 KB never sits on
@@ -22,13 +23,15 @@ constexpr DWORD Failed = static_cast<DWORD>(-2);
 
 // The last two bytes read, the later one low: a line's CR LF may come in two reads.
 static WORD LastTwo;
+// The lead bytes of the code page last asked about.
+static bool IsLeadByte[256];
 
 // Reads at most size bytes into ReadChunk. Returns their count, 0 at the end of the input,
 // Interrupted when Ctrl+C or Ctrl+Break cut a console read short, or Failed. The console's own
 // ReadFile hides that cut since Windows 8, and the process may be one that ignores Ctrl+C
 // (start /b), so nothing else would stop the half-typed text from reaching the clipboard;
 // ReadConsoleA reports it on every Windows.
-static DWORD ReadInput(HANDLE input, bool console, DWORD size) {
+static DWORD ReadInput(HANDLE input, bool console, bool pipe, DWORD size) {
     for (;;) {
         DWORD got = static_cast<DWORD>(-1);  // a count the read never set is no count
         SetLastError(0);                     // an error left by an earlier call is not this read's
@@ -44,21 +47,47 @@ static DWORD ReadInput(HANDLE input, bool console, DWORD size) {
             return got;
         }
         if (error == ERROR_OPERATION_ABORTED) return Interrupted;
-        // A pipe ends by failing so; any other failure would pass a cut text off as the whole.
-        if (read || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) return 0;
-        // Git Bash, MSYS2 and Cygwin hand their pipes over non-blocking: empty for now.
+        // A pipe that delivers nothing took a write of nothing: its writer is still there as long
+        // as the pipe is. A file or a console ends so.
+        if (read && got == 0) {
+            if (pipe && PeekNamedPipe(input, nullptr, 0, nullptr, nullptr, nullptr)) continue;
+            return 0;
+        }
+        // A pipe ends by failing so; any other failure, and a count beyond the room asked for,
+        // would pass a cut text off as the whole.
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) return 0;
+        // A pipe in non-blocking mode, empty for now. A Cygwin program (Git Bash, MSYS2) that
+        // shares the pipe's read end with Tamsel can have switched it so.
         if (error != ERROR_NO_DATA) return Failed;
         Sleep(EmptyPipeDelay);
     }
 }
 
-// Whether the last console read ended its line. With processed input Enter gives CR LF, while a
-// pasted lone LF (Unix line ends) stays inside the line; without it Enter gives CR alone (Wine
-// still gives CR LF), so either ends it.
+// Whether the last console read ended its line. Enter gives CR LF with processed input, CR alone
+// without it (Wine still gives CR LF); a pasted lone LF (Unix line ends) stays inside the line.
 static bool EndsLine(DWORD mode) {
-    if (mode & ENABLE_PROCESSED_INPUT) return LastTwo == ('\r' << 8 | '\n');
-    BYTE last = static_cast<BYTE>(LastTwo);
-    return last == '\n' || last == '\r';
+    return LastTwo == ('\r' << 8 | '\n') ||
+           (!(mode & ENABLE_PROCESSED_INPUT) && static_cast<BYTE>(LastTwo) == '\r');
+}
+
+// Where the limit cut the text inside a character, its first bytes alone would paste as a broken
+// one: the text then ends before it. Returns the length kept.
+static DWORD WholeCharacters(const char* text, DWORD length, UINT codePage, bool cut) {
+    if (!cut) return length;
+    if (codePage == CP_UTF8) {  // the last lead byte, and whether all its bytes are there
+        for (DWORD back = 1; back <= 4 && back <= length; ++back) {
+            BYTE c = text[length - back];
+            if ((c & 0xC0) == 0x80) continue;
+            DWORD bytes = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            return bytes > back ? length - back : length;
+        }
+        return length;
+    }
+    // In a double-byte code page a trail byte may look like a lead byte: count from the start.
+    if (ReadLeadBytes(codePage, IsLeadByte) != 2) return length;
+    DWORD end = 0;
+    while (end < length) end += IsLeadByte[static_cast<BYTE>(text[end])] ? 2 : 1;
+    return end > length ? length - 1 : length;
 }
 
 int CopyStandardInput() {
@@ -75,6 +104,7 @@ int CopyStandardInput() {
     }
     DWORD mode = 0;
     bool console = GetConsoleMode(input, &mode) != 0;
+    bool pipe = GetFileType(input) == FILE_TYPE_PIPE;
     // total counts every byte taken, zero bytes included; end is where the next kept byte goes.
     // A zero byte would end the clipboard text early, so each one alone is dropped. A pipe or a
     // file is asked for the room left, so that the rest stays unread for whoever reads next. A
@@ -85,7 +115,7 @@ int CopyStandardInput() {
     DWORD end = 0;
     DWORD got = 0;
     while (input && total < StdinLimit) {
-        got = ReadInput(input, console, console ? StdinLimit : StdinLimit - total);
+        got = ReadInput(input, console, pipe, console ? StdinLimit : StdinLimit - total);
         if (got == 0 || got >= Failed || (console && ReadChunk[0] == EndOfText)) break;
         for (DWORD i = 0; i < got && total < StdinLimit; ++i, ++total) {
             if (ReadChunk[i] != 0) text[end++] = ReadChunk[i];
@@ -98,7 +128,7 @@ int CopyStandardInput() {
     // events away; where neither works, or the wait fails, the copy goes on.
     if (console && total >= StdinLimit) {
         while ((mode & ENABLE_LINE_INPUT) && !EndsLine(mode)) {
-            got = ReadInput(input, console, StdinLimit);
+            got = ReadInput(input, console, pipe, StdinLimit);
             if (got == 0 || got >= Failed) break;
         }
         if (got < Failed) {
@@ -115,10 +145,10 @@ int CopyStandardInput() {
     }
     if (got == Interrupted) return static_cast<int>(STATUS_CONTROL_C_EXIT);
     if (got == Failed) return 1;  // the clipboard keeps what it held: the text is not whole
-    // Typed text comes in the console's code page, by default the OEM one, which CF_TEXT (the
-    // ANSI code page) would garble; handed over as CF_OEMTEXT, Windows converts it for every
-    // reader. After chcp 1252 it already is ANSI, and goes as CF_TEXT, as pipes and files do.
+
+    // Typed text comes in the console's code page: by default the OEM one, or chcp's.
     UINT codePage = console ? GetConsoleCP() : GetACP();
-    UINT format = console && codePage == GetOEMCP() ? CF_OEMTEXT : CF_TEXT;
-    return PublishTextBlock(block, text, format, codePage) ? 0 : 1;
+    DWORD length = WholeCharacters(text, end, codePage, total == StdinLimit);
+    while (end > length) text[--end] = 0;  // the dropped bytes still counted
+    return PublishTextBlock(block, text, codePage) ? 0 : 1;
 }

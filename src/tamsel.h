@@ -21,11 +21,13 @@ int CopyStandardInput();
 // or returns null when it cannot be had (the caller warns).
 char* AllocateTextBlock(SIZE_T size, HGLOBAL* block);
 // Unlocks the filled block, whose text starts at text, and makes it the clipboard's only
-// content, in format (CF_TEXT, or CF_OEMTEXT for text typed at the console), labelled with the
-// system's locale (CF_LOCALE); text in codePage CP_UTF8 also goes over as CF_UNICODETEXT.
-// Returns whether the text reached the clipboard.
+// content, labelled with the system's locale (CF_LOCALE). The text's code page decides its
+// format: the ANSI one goes as CF_TEXT, the OEM one as CF_OEMTEXT, any other as Unicode text
+// only (CF_UNICODETEXT), from which Windows makes both 8-bit formats; UTF-8 goes as Unicode text
+// too, beside CF_TEXT where the ANSI code page is UTF-8. Where no Unicode text can be had, the
+// bytes go as CF_TEXT. Returns whether the text reached the clipboard.
 // The block is never freed: on success it belongs to the clipboard, on failure the process is
 // about to end.
-bool PublishTextBlock(HGLOBAL block, const char* text, UINT format, UINT codePage);
+bool PublishTextBlock(HGLOBAL block, const char* text, UINT codePage);
 
 #endif

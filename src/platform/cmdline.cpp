@@ -7,14 +7,14 @@ static bool IsBlank(unsigned char c) {
     return c == ' ' || c == '\t';
 }
 
-bool ReadLeadBytes(bool* isLead) {
+UINT ReadLeadBytes(UINT codePage, bool* isLead) {
     for (int c = 0; c < 256; ++c) isLead[c] = false;
     CPINFO info;
-    if (!GetCPInfo(CP_ACP, &info)) return false;
+    if (!GetCPInfo(codePage, &info)) return 0;
     for (int i = 0; i + 1 < MAX_LEADBYTES && info.LeadByte[i] != 0; i += 2) {
         for (int c = info.LeadByte[i]; c <= info.LeadByte[i + 1]; ++c) isLead[c] = true;
     }
-    return true;
+    return info.MaxCharSize;
 }
 
 const char* SplitCommandLine(const char* commandLine, const bool* isLead, char* program, int* argc,

@@ -10,9 +10,10 @@ constexpr char NoVectorSpace[] = "\r\nNo space for command line argument vector\
 constexpr char NoCodePage[] =
     "\r\nError: system code page access failure; MBCS table not initialized\r\n";
 
-// Sets isLead (256 entries) to mark exactly the lead bytes of the ANSI code page. Returns false
-// when the code page could not be read; no byte is then a lead byte.
-bool ReadLeadBytes(bool* isLead);
+// Sets isLead (256 entries) to mark exactly the lead bytes of codePage (CP_ACP: the ANSI one).
+// Returns the most bytes a character of it takes (UTF-8: 4, with no lead bytes), or 0 when the
+// code page could not be read; no byte is then a lead byte.
+UINT ReadLeadBytes(UINT codePage, bool* isLead);
 
 // Splits commandLine (program name first) into *argc and *argv, with argv[0] = program and
 // argv[*argc] null. Blanks and tabs separate; double quotes group and are dropped; a backslash

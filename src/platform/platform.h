@@ -44,7 +44,7 @@ typedef struct HWND__* HWND;
 
 #define ERROR_BROKEN_PIPE 109u         // a pipe whose writer has closed it: its end
 #define ERROR_NO_DATA 232u             // a non-blocking pipe, empty for now: not its end
-#define ERROR_PIPE_NOT_CONNECTED 233u  // a pipe whose writer never came: its end too
+#define ERROR_PIPE_NOT_CONNECTED 233u  // a pipe whose other end has gone: its end too
 #define ERROR_MORE_DATA 234u           // a message pipe's read that had room for part of it
 #define ERROR_OPERATION_ABORTED 995u
 #define STATUS_CONTROL_C_EXIT 0xC000013Au  // the exit code of a process ended by Ctrl+C
@@ -53,6 +53,8 @@ typedef struct HWND__* HWND;
 #define ENABLE_LINE_INPUT 0x0002u       // a console read returns whole lines, typed up to Enter
 
 #define WAIT_OBJECT_0 0u
+
+#define FILE_TYPE_PIPE 3u  // an anonymous or named pipe; a file is FILE_TYPE_DISK, a console CHAR
 
 #define CF_TEXT 1u
 #define CF_OEMTEXT 7u
@@ -88,12 +90,13 @@ TAMSEL_IMPORT BOOL WINAPI CloseClipboard(void);
 
 // The standard handle, null when the process has none, INVALID_HANDLE_VALUE when unusable.
 TAMSEL_IMPORT HANDLE WINAPI GetStdHandle(DWORD which);
-// Nonzero on success with *done bytes stored (0 at the end of input); zero on failure, and at
-// the end of a pipe (ERROR_BROKEN_PIPE). Never stores more than size bytes. A non-blocking pipe
-// (Git Bash, MSYS2 and Cygwin hand those over) fails with ERROR_NO_DATA while it is empty; a
-// message pipe fails with ERROR_MORE_DATA when a message is longer than size, yet stores size
-// bytes of it and keeps the rest for the next read. At a console since Windows 8, Ctrl+C or
-// Ctrl+Break cutting the read short looks just like the end of input, hence ReadConsoleA there.
+// Nonzero on success with *done bytes stored; zero on failure. A file or a console ends with 0
+// bytes stored, a pipe by failing with ERROR_BROKEN_PIPE: its read that stores 0 bytes took a
+// write of 0 bytes (under Wine a pipe from a Unix shell ends so too). Never stores more than
+// size bytes. A pipe in non-blocking mode fails with ERROR_NO_DATA while it is empty; a message
+// pipe fails with ERROR_MORE_DATA when a message is longer than size, yet stores size bytes of
+// it and keeps the rest for the next read. At a console since Windows 8, Ctrl+C or Ctrl+Break
+// cutting the read short looks just like the end of input, hence ReadConsoleA there.
 TAMSEL_IMPORT BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD size, DWORD* done,
                                    void* overlapped);
 // Reads what was typed at the console, in its input code page, with no Ctrl+Z processing: a
@@ -121,8 +124,9 @@ TAMSEL_IMPORT UINT WINAPI GetOEMCP(void);
 // The system's ANSI code page, which the command line and most pipes are in; CP_UTF8 where
 // Windows is set to use UTF-8 for worldwide language support.
 TAMSEL_IMPORT UINT WINAPI GetACP(void);
-// Converts the zero-terminated text (size -1) to UTF-16, its zero included, writing at most
-// wideSize characters. Returns the characters written, 0 on failure.
+// Converts the zero-terminated text (size -1) in codePage to UTF-16, its zero included, writing
+// at most wideSize characters. Returns the characters written, 0 on failure (a code page that
+// Windows does not have among them).
 TAMSEL_IMPORT int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int size,
                                              WCHAR* wide, int wideSize);
 // The system's locale, whose ANSI and OEM code pages CF_TEXT and CF_OEMTEXT are in.
@@ -130,6 +134,13 @@ TAMSEL_IMPORT LCID WINAPI GetSystemDefaultLCID(void);
 // The calling thread's last error code, as the last failing call (or SetLastError) left it.
 TAMSEL_IMPORT DWORD WINAPI GetLastError(void);
 TAMSEL_IMPORT void WINAPI SetLastError(DWORD error);
+// FILE_TYPE_PIPE for either end of a pipe.
+TAMSEL_IMPORT DWORD WINAPI GetFileType(HANDLE file);
+// Nonzero while the pipe is there to read from, whether or not it holds bytes (buffer null, size
+// 0: nothing taken). Fails with ERROR_BROKEN_PIPE once its writer has gone, and under Wine on a
+// pipe from a Unix shell.
+TAMSEL_IMPORT BOOL WINAPI PeekNamedPipe(HANDLE pipe, void* buffer, DWORD size, DWORD* read,
+                                        DWORD* available, DWORD* left);
 // Nonzero when handle is a console; *mode then holds its input or output mode.
 TAMSEL_IMPORT BOOL WINAPI GetConsoleMode(HANDLE handle, DWORD* mode);
 TAMSEL_IMPORT BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* done,
@@ -146,7 +157,7 @@ TAMSEL_IMPORT void WINAPI Sleep(DWORD milliseconds);
 TAMSEL_IMPORT char* WINAPI GetCommandLineA(void);
 // Full path of the running program (module null); the length copied, 0 on failure.
 TAMSEL_IMPORT DWORD WINAPI GetModuleFileNameA(HANDLE module, char* path, DWORD size);
-// Nonzero when info was filled for the code page.
+// Nonzero when info was filled for the code page (CP_ACP: the ANSI one).
 TAMSEL_IMPORT BOOL WINAPI GetCPInfo(UINT codePage, CPINFO* info);
 TAMSEL_IMPORT HANDLE WINAPI GetProcessHeap(void);
 // Null on failure.

@@ -13,8 +13,8 @@ static void ReportStartFailure(const char* text) {
 }
 
 int RunTamsel() {
-    if (!ReadLeadBytes(IsLeadByte)) ReportStartFailure(NoCodePage);  // goes on without them
-    GetModuleFileNameA(nullptr, ProgramPath, sizeof ProgramPath);    // argv[0]; never read
+    if (!ReadLeadBytes(CP_ACP, IsLeadByte)) ReportStartFailure(NoCodePage);  // goes on without them
+    GetModuleFileNameA(nullptr, ProgramPath, sizeof ProgramPath);            // argv[0]; never read
     int argc;
     char** argv;
     const char* failure =

@@ -224,9 +224,9 @@ class Streams(Case):
     # bytes, ends with one. That LF ends no line: the rest of the line, up to CR LF, is no one's.
     unix_paste = "".join(f"{i:127}\n" for i in range(70)) + "\r"
     CONSOLE = [  # name, typed while the box is up, then each once the input is empty, locale,
-        # the probe's options (p: processed input off, u: UTF-8 code page), clipboard as text
-        # (None: as before; CF_TEXT holds it in 1252, or UTF-8 with u), exit codes, what the
-        # console's next reader gets (None: not checked)
+        # the probe's options (p: processed input off, a number: the code page), clipboard as
+        # text (None: as before; CF_TEXT holds it in 1252), exit codes, what the console's next
+        # reader gets (None: not checked)
         ("ctrl_z_ends_the_input", "", ["one\r", "two\r", "\x1a\r"], None, "",
          "one\r\ntwo\r\n", [0], b"next\r\n"),
         ("long_paste_cut_and_left_to_no_one", paste, [], None, "", pasted, [0], b"next\r\n"),
@@ -243,10 +243,14 @@ class Streams(Case):
         # taken as the user's (Russian), in code page 866.
         ("umlauts_as_oem_text", "", ["Grüße, Søren\r", "\x1a\r"], "de_DE/ru_RU", "",
          "Grüße, Søren\r\n", [0], b"next\r\n"),
-        # After chcp 65001 typed text comes as UTF-8: CF_TEXT keeps those bytes, and the Unicode
-        # text must be made from them, not by a locale's code page (1252: "GrÃ¼ÃŸe").
-        ("utf8_console_as_unicode_text", "", ["Grüße\r", "\x1a\r"], None, "u", "Grüße\r\n", [0],
-         b"next\r\n"),
+        # After chcp 65001 or chcp 437 (on OEM 850, where ¢ would be ø) no 8-bit format fits:
+        # the text goes as Unicode, of which Wine makes CF_TEXT. The limit cuts no character.
+        ("utf8_console_as_unicode_text", "", ["Grüße\r", "\x1a\r"], None, "65001", "Grüße\r\n",
+         [0], b"next\r\n"),
+        ("cp437_console_as_unicode_text", "", ["Grüße ¢\r", "\x1a\r"], "de_DE", "437",
+         "Grüße ¢\r\n", [0], b"next\r\n"),
+        ("utf8_paste_cut_between_characters", "a" + "ü" * 4096 + "\r", [], None, "65001",
+         "a" + "ü" * 4095, [0], b"next\r\n"),
         # Windows ends the program with 0xC000013A. Wine's own handler ends it with 0, and keeps
         # the interrupted read, which then takes the next line typed at that console.
         ("ctrl_c_copies_nothing", "", ["half", "\x03"], None, "", None, [0, 0xC000013A], None),
@@ -256,7 +260,6 @@ class Streams(Case):
         for name, paste, lines, locale, options, clipboard, codes, next_line in self.CONSOLE:
             with self.subTest(name):
                 session.set_clipboard(EARLIER)
-                code_page = "utf-8" if "u" in options else "cp1252"
                 options = options + ("" if next_line is None else "n") or "-"
                 box, ran = session.console(paste, lines, env=locale and locale_env(locale),
                                            options=options)
@@ -266,7 +269,7 @@ class Streams(Case):
                 self.assertEqual(ran["events"], 0, "input left for the shell")
                 if next_line is not None:
                     self.assertEqual(ran["next"], next_line)
-                self.check_clipboard(clipboard and clipboard.encode(code_page), clipboard)
+                self.check_clipboard(clipboard and clipboard.encode("cp1252"), clipboard)
 
     BUSY = [  # name, clipboard held open after the answer for ms, exit code, clipboard after
         ("held_briefly_is_waited_out", 150, 0, b"new\r\n"),  # wide margins: Tamsel tries for 0.9 s

@@ -29,8 +29,8 @@
  *                                    with a letter (03 Ctrl+C, 1a Ctrl+Z). Wait up to TIMEOUT_MS
  *                                    for EXE to end (else end it) and print {"exit":N,"ended":0|1,
  *                                    "events":N left,"next":HEX or null}. OPTIONS, letters or
- *                                    "-": p turns processed input off before the answer, u sets
- *                                    the console's input code page to UTF-8 (65001); n types
+ *                                    "-": p turns processed input off before the answer, a
+ *                                    number sets the console's input code page (chcp); n types
  *                                    "next" Enter at the end and reads a line as the console's
  *                                    next reader (else "next" is null)
  */
@@ -296,7 +296,8 @@ static int console(char** argv, int lines) {
     if (strchr(options, 'p') && GetConsoleMode(input, &mode)) {
         SetConsoleMode(input, mode & ~ENABLE_PROCESSED_INPUT);
     }
-    if (strchr(options, 'u')) SetConsoleCP(CP_UTF8); /* the console's, so EXE's too */
+    UINT code_page = (UINT)atoi(options + strcspn(options, "0123456789"));
+    if (code_page) SetConsoleCP(code_page); /* the console's, so EXE's too */
     int typed = input != INVALID_HANDLE_VALUE && type_keys(input, argv[4]);
     if (typed && box(answer, timeout_ms, 0) == 2) printf("null\n");
     for (int i = 5; typed && i < 5 + lines; ++i) {

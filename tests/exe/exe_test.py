@@ -26,12 +26,12 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 # NT 3.1, and Windows 95 has them too); a name added here must be checked against NT 4.0 first.
 ALLOWED_IMPORTS = {
     "KERNEL32.DLL": {"ExitProcess", "FlushConsoleInputBuffer", "GetACP", "GetCPInfo",
-                     "GetCommandLineA", "GetConsoleCP", "GetConsoleMode", "GetLastError",
-                     "GetModuleFileNameA", "GetOEMCP", "GetProcessHeap", "GetStdHandle",
-                     "GetSystemDefaultLCID", "GlobalAlloc", "GlobalLock", "GlobalUnlock",
-                     "HeapAlloc", "HeapReAlloc", "MultiByteToWideChar", "ReadConsoleA",
-                     "ReadConsoleInputA", "ReadFile", "SetLastError", "Sleep",
-                     "WaitForSingleObject", "WriteFile", "lstrcatA"},
+                     "GetCommandLineA", "GetConsoleCP", "GetConsoleMode", "GetFileType",
+                     "GetLastError", "GetModuleFileNameA", "GetOEMCP", "GetProcessHeap",
+                     "GetStdHandle", "GetSystemDefaultLCID", "GlobalAlloc", "GlobalLock",
+                     "GlobalUnlock", "HeapAlloc", "HeapReAlloc", "MultiByteToWideChar",
+                     "PeekNamedPipe", "ReadConsoleA", "ReadConsoleInputA", "ReadFile",
+                     "SetLastError", "Sleep", "WaitForSingleObject", "WriteFile", "lstrcatA"},
     "USER32.DLL": {"CloseClipboard", "EmptyClipboard", "MessageBoxA", "OpenClipboard",
                    "SetClipboardData", "wsprintfA"},
 }

@@ -100,8 +100,8 @@ TEST_P(SplitTest, GivesTheseArguments) {
     ResetFake();
     script.leadRanges = split.lead;
     bool isLead[256];
-    std::fill(isLead, isLead + 256, true);  // whatever an earlier code page left
-    ASSERT_TRUE(ReadLeadBytes(isLead));
+    std::fill(isLead, isLead + 256, true);    // whatever an earlier code page left
+    ASSERT_NE(ReadLeadBytes(0, isLead), 0u);  // CP_ACP
     char program[] = "C:\\tools\\tamsel.exe";
     int argc = -1;
     char** argv = nullptr;

@@ -182,7 +182,8 @@ static BOOL PlayRead(HANDLE file, void* buffer, DWORD size, DWORD* done, void* e
     if (script.reads.empty()) {
         if (script.console) Breach("a console read after the last line: it would wait forever");
         *done = 0;
-        return 1;
+        if (!script.console && !script.file) script.lastError = 109;  // ERROR_BROKEN_PIPE
+        return script.console || script.file;
     }
     FakeRead read = script.reads.front();
     script.reads.pop_front();
@@ -268,18 +269,22 @@ UINT GetACP(void) {
     return script.ansiCodePage;
 }
 
-// UTF-8 (65001) of one, two or three bytes a character, zero-terminated (size -1), as UTF-16LE.
-// Fails, as Windows does, when wideSize is too small for all of it.
+// UTF-8 (65001) of one, two or three bytes a character, and code page 437 as far as "Grüße"
+// needs it (0x81 ü, 0xE1 ß), zero-terminated (size -1), as UTF-16LE. Fails, as Windows does,
+// for a code page it does not have (87, ERROR_INVALID_PARAMETER), and when wideSize is too small.
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int size, WCHAR* wide,
                         int wideSize) {
-    if (codePage != 65001 || flags != 0 || size != -1) Breach("a conversion Tamsel never needs");
+    if (flags != 0 || size != -1) Breach("a conversion Tamsel never needs");
+    if (codePage != 65001 && codePage != 437) return script.lastError = 87, 0;
     std::u16string out;
     const unsigned char* c = reinterpret_cast<const unsigned char*>(text);
     do {
-        int more = *c >= 0xE0 ? 2 : *c >= 0xC0 ? 1 : 0;
+        int more = codePage == 437 ? 0 : *c >= 0xE0 ? 2 : *c >= 0xC0 ? 1 : 0;
         unsigned unit = *c & (more == 2 ? 15 : more == 1 ? 31 : 0xFF);
         while (more--) unit = unit << 6 | (*++c & 63);
-        out += static_cast<char16_t>(unit);
+        out += static_cast<char16_t>(codePage == 437 && unit == 0x81   ? 0xFC
+                                     : codePage == 437 && unit == 0xE1 ? 0xDF
+                                                                       : unit);
     } while (*c++ != 0);
     if (out.size() > static_cast<size_t>(wideSize)) return 0;
     std::memcpy(wide, out.data(), out.size() * 2);
@@ -296,6 +301,17 @@ DWORD GetLastError(void) {
 
 void SetLastError(DWORD error) {
     script.lastError = error;
+}
+
+DWORD GetFileType(HANDLE file) {
+    if (file != script.stdinHandle || !file) return 0;  // FILE_TYPE_UNKNOWN
+    return script.console ? 2 : script.file ? 1 : 3;    // CHAR, DISK, PIPE
+}
+
+// A pipe is there while its writer is: until its input runs out.
+BOOL PeekNamedPipe(HANDLE pipe, void* buffer, DWORD size, DWORD*, DWORD*, DWORD*) {
+    if (GetFileType(pipe) != 3 || buffer || size) Breach("a peek at no pipe, or taking bytes");
+    return script.reads.empty() ? script.lastError = 109, 0 : 1;
 }
 
 BOOL GetConsoleMode(HANDLE handle, DWORD* mode) {
@@ -357,13 +373,15 @@ DWORD GetModuleFileNameA(HANDLE, char* path, DWORD size) {
     return static_cast<DWORD>(std::strlen(path));
 }
 
-// Answers only for code page 0, CP_ACP. The lead-byte pairs end with a 0,0 pair; what follows
-// it is left as garbage that would mark 0x80 to 0xFE as lead bytes if it were read.
+// The ANSI code page (0, CP_ACP, or its number) has the lead-byte pairs scripted, UTF-8 none
+// and 4 bytes a character, any other code page neither. The pairs end with a 0,0 pair; what
+// follows it is left as garbage that would mark 0x80 to 0xFE as lead bytes if it were read.
 BOOL GetCPInfo(UINT codePage, CPINFO* info) {
-    if (script.codePageFails || codePage != 0) return 0;
+    if (script.codePageFails) return 0;
+    if (codePage == 0) codePage = script.ansiCodePage;
+    size_t n = codePage == script.ansiCodePage ? script.leadRanges.size() : 0;
     std::memset(info, 0x80, sizeof *info);
-    info->MaxCharSize = script.leadRanges.empty() ? 1 : 2;
-    size_t n = script.leadRanges.size();
+    info->MaxCharSize = n ? 2 : codePage == 65001 ? 4 : 1;
     if (n > 0) std::memcpy(info->LeadByte, script.leadRanges.data(), n);
     if (n + 2 <= MAX_LEADBYTES) {
         info->LeadByte[n] = info->LeadByte[n + 1] = 0;

@@ -25,8 +25,10 @@ using Clipboard = std::vector<std::pair<UINT, std::string>>;
 struct FakeScript {
     std::deque<int> dialogAnswers;  // MessageBoxA results in order; IDOK (1) when empty
     HANDLE stdinHandle = reinterpret_cast<HANDLE>(0x10);
-    // A pipe or a file ends when these run out. A console never does: reading on would wait.
+    // When these run out a pipe ends (a read fails with 109), a file too (a read delivers 0
+    // bytes). A console never does: reading on would wait.
     std::deque<FakeRead> reads;
+    bool file = false;             // standard input is a file, not a pipe
     bool console = false;          // standard input is a console (GetConsoleMode succeeds)
     DWORD consoleMode = 7;         // processed input, line input, echo
     bool oldConsoleHost = false;   // keeps no more of a line than asked, less CR LF

@@ -45,14 +45,18 @@ const std::string Full = std::string(8188, 'a') + "\r\n";  // a line two bytes s
 const std::string LimitLine = std::string(8190, 'a') + "\r\n";  // a line ending at the limit
 const std::string Long = std::string(8190, 'a') + "bcde";       // the limit falls inside
 const std::string Kept = std::string(8190, 'a') + "bc";         // what of Long fits
-const std::string A8000(8000, 'a'), B150(150, 'b'), C100(100, 'c'), B300(300, 'b');
+const std::string A8000(8000, 'a'), B150(150, 'b'), C100(100, 'c'), B300(300, 'b'),
+    A8191(8191, 'a');
 const std::string CtrlZ = "\032\r\n", Next = "next\r\n";
 const std::string X = "x", Y = "y";
+std::string Wide(const std::u16string& text) {  // as UTF-16LE bytes
+    return {reinterpret_cast<const char*>(text.data()), text.size() * 2};
+}
 // Grüße, as UTF-8 bytes (with the line end) and as UTF-16LE.
 const std::string Utf8 =
     "Gr\xC3\xBC\xC3\x9F"
     "e\r\n";
-const std::string Utf16 = std::string("G\0r\0\xFC\0\xDF\0e\0\r\0\n\0", 14);
+const std::string Utf16 = Wide(u"Grüße\r\n");
 
 void Nothing(FakeScript&) {}
 template <int Result>
@@ -62,6 +66,7 @@ void Answer(FakeScript& s) {
 template <UINT CodePage>
 void Ansi(FakeScript& s) {
     s.ansiCodePage = CodePage;
+    if (CodePage == 932) s.leadRanges = {0x81, 0x9F, 0xE0, 0xFC};
 }
 template <DWORD Ms>
 void Busy(FakeScript& s) {
@@ -73,6 +78,10 @@ template <DWORD Mode>
 void Console(FakeScript& s) {
     s.console = true;
     s.consoleMode = Mode;
+}
+template <UINT CodePage, UINT Oem = 850, UINT AnsiCodePage = 1252>
+void Typed(FakeScript& s) {  // at a console in this code page (chcp)
+    Console<7>(s), Ansi<AnsiCodePage>(s), s.consoleCodePage = CodePage, s.oemCodePage = Oem;
 }
 
 Case Args(const char* name, std::vector<std::string> args, Setup setup, int exitCode,
@@ -148,8 +157,8 @@ const Case Runs[] = {
     Stdin("StdinClipboardNeverOpens", Busy<1000>, {}, 1, {Prompt}, Untouched),
     // A pipe or a file, in a process that has a console (dir | tamsel in a console window): the
     // bytes unchanged as CF_TEXT, 0x1A (octal 032) anywhere a byte, zero bytes dropped alone.
-    Stdin("StdinPiecesKeepLineEnds", Nothing, {{true, "ab\r\n"}, {true, "c\n"}}, 0, {Prompt},
-          Handed("ab\r\nc\n")),
+    Stdin("StdinPiecesKeepLineEnds", Nothing, {{true, "ab\r\n"}, {true, ""}, {true, "c\n"}}, 0,
+          {Prompt}, Handed("ab\r\nc\n")),
     Stdin("StdinPipeCtrlZIsAByte", Nothing, {{true, "\032a\r\n"}, {true, "b"}}, 0, {Prompt},
           Handed("\032a\r\nb")),
     Stdin("StdinZeroBytesDroppedAlone", Nothing,
@@ -167,8 +176,8 @@ const Case Runs[] = {
           {Prompt}, Handed("abc")),
     Stdin("StdinUtf8Pipe", Ansi<65001>, {{true, Utf8}}, 0, {Prompt}, Handed(Utf8, 1, Utf16)),
     Stdin(
-        "StdinStaleErrorBeforeEnd", [](FakeScript& s) { s.lastError = 995; }, {{true, "ab"}}, 0,
-        {Prompt}, Handed("ab")),
+        "StdinFileEndsAtZeroBytes", [](FakeScript& s) { s.lastError = 995, s.file = true; },
+        {{true, "ab"}, {true, ""}, {true, X}}, 0, {Prompt}, Handed("ab"), X),
     // A pipe is asked for no more than the room left: the rest stays for the next reader.
     Stdin("StdinPipeLimitLeavesRest", Nothing, {{true, Kept}, {true, X}}, 0, {Prompt}, Handed(Kept),
           X),
@@ -185,17 +194,23 @@ const Case Runs[] = {
           {Prompt}, Untouched),
     Stdin("StdinConsoleInterruptedReadFails", Console<7>, {{true, "half"}, {false, "\032", 995}},
           CtrlCExit, {Prompt}, Untouched),
-    // A read that never stores its count ends the input: the buffer is not taken on trust.
+    // A read that never stores its count is no end: the buffer is not taken on trust.
     Stdin("StdinConsoleCountNeverSet", Console<7>,
-          {{true, "ab\r\n"}, {true, "junk", 0, true}, {true, Next}}, 0, {Prompt},
-          Handed("ab\r\n", 7), Next),
+          {{true, "ab\r\n"}, {true, "junk", 0, true}, {true, Next}}, 1, {Prompt}, Untouched, Next),
     // Typed in the console's OEM code page (here Gr\x81\xE1e, Grüße in 850): CF_OEMTEXT; in any
     // other: CF_TEXT. Ctrl+Z ends the text only as the first byte of a read, and adds nothing.
     Stdin("StdinConsoleOemText", Console<7>, {{true, "Gr\201\341e\r\n"}, {true, CtrlZ}}, 0,
           {Prompt}, Handed("Gr\201\341e\r\n", 7)),
-    Stdin(
-        "StdinConsoleUtf8", [](FakeScript& s) { Console<7>(s), s.consoleCodePage = 65001; },
-        {{true, Utf8}, {true, CtrlZ}}, 0, {Prompt}, Handed(Utf8, 1, Utf16)),
+    // A code page neither ANSI nor OEM: Unicode text only, or where it cannot be converted, the
+    // bytes. On a Windows set to UTF-8, where all three are 65001, the bytes and Unicode text.
+    Stdin("StdinConsoleUtf8", Typed<65001>, {{true, Utf8}, {true, CtrlZ}}, 0, {Prompt},
+          Handed(Utf16, 13)),
+    Stdin("StdinConsole437", Typed<437>, {{true, "Gr\201\341e\r\n"}, {true, CtrlZ}}, 0, {Prompt},
+          Handed(Utf16, 13)),
+    Stdin("StdinConsoleUnconvertible", Typed<866>, {{true, "Gr\201\341e\r\n"}, {true, CtrlZ}}, 0,
+          {Prompt}, Handed("Gr\201\341e\r\n")),
+    Stdin("StdinConsoleUtf8Windows", Typed<65001, 65001, 65001>, {{true, Utf8}, {true, CtrlZ}}, 0,
+          {Prompt}, Handed(Utf8, 1, Utf16)),
     Stdin(
         "StdinConsoleOtherCodePage", [](FakeScript& s) { Console<7>(s), s.consoleCodePage = 1252; },
         {{true, "Gr\374\337e\r\n"}, {true, CtrlZ}}, 0, {Prompt}, Handed("Gr\374\337e\r\n")),
@@ -211,6 +226,8 @@ const Case Runs[] = {
           Handed("one\rtwo\r", 7), "next\r"),
     Stdin("StdinConsoleCrLineCut", Console<6>, {{true, Long + "\r"}, {true, "next\r"}}, 0, {Prompt},
           Handed(Kept, 7)),
+    Stdin("StdinConsoleLoneLfNoProcessedInput", Console<6>,
+          {{true, A8191 + "\nbc\r"}, {true, Next}}, 0, {Prompt}, Handed(A8191 + "\n", 7)),
     // At the limit the shell gets nothing of a long paste: not the rest of the line the limit
     // cut (without echo too), not the lines waiting, not what arrives late.
     Stdin("StdinConsoleLimitInsideLine", Console<3>, {{true, Long + "\r\n"}, {true, Next}}, 0,
@@ -221,11 +238,20 @@ const Case Runs[] = {
           Handed(Kept, 7)),
     // With processed input only CR LF ends the line: a pasted lone LF stays inside it, and the
     // CR LF may come in two reads.
-    Stdin("StdinConsoleLoneLfAtLimit", Console<7>,
-          {{true, std::string(8191, 'a') + "\nbc\r\n"}, {true, Next}}, 0, {Prompt},
-          Handed(std::string(8191, 'a') + "\n", 7)),
-    Stdin("StdinConsoleCrLfInTwoReads", Console<7>, {{true, std::string(8191, 'a') + "\r\n"}}, 0,
-          {Prompt}, Handed(std::string(8191, 'a') + "\r", 7)),
+    Stdin("StdinConsoleLoneLfAtLimit", Console<7>, {{true, A8191 + "\nbc\r\n"}, {true, Next}}, 0,
+          {Prompt}, Handed(A8191 + "\n", 7)),
+    Stdin("StdinConsoleCrLfInTwoReads", Console<7>, {{true, A8191 + "\r\n"}}, 0, {Prompt},
+          Handed(A8191 + "\r", 7)),
+    // The limit never leaves half a character: not in UTF-8, nor in a double-byte code page,
+    // whose trail bytes may look like lead bytes (the second 0x82).
+    Stdin("StdinUtf8CutInsideCharacter", Ansi<65001>, {{true, A8191 + "\xC3\xBC"}}, 0, {Prompt},
+          Handed(A8191, 1, Wide(std::u16string(8191, 'a'))), "\xBC"),
+    Stdin("StdinConsoleUtf8CutInsideCharacter", Typed<65001>, {{true, A8191 + "\xC3\xBC\r\n"}}, 0,
+          {Prompt}, Handed(Wide(std::u16string(8191, 'a')), 13)),
+    Stdin("StdinDoubleByteCutAfterCharacter", Ansi<932>, {{true, A8191.substr(1) + "\x82\x82x"}}, 0,
+          {Prompt}, Handed(A8191.substr(1) + "\x82\x82"), "x"),
+    Stdin("StdinConsoleDoubleByteCut", Typed<932, 932, 932>, {{true, A8191 + "\x82\xA0\r\n"}}, 0,
+          {Prompt}, Handed(A8191)),
     // cmd opens tamsel < CON read-only: no flush, yet the events are taken away. A failed
     // read of the cut line's rest leaves the clipboard alone.
     Stdin(
