@@ -27,16 +27,53 @@ static HGLOBAL LocaleBlock() {
 
 // Windows makes Unicode of 8-bit text by its locale's code pages; text in any other code page,
 // UTF-8 among them, which no locale has, would paste as garbage ("Grüße" in UTF-8 as "GrÃ¼ÃŸe").
-// Such text goes over as Unicode text too. Returns the unlocked block, or null when none could
-// be had or the code page cannot be converted.
+// Such text goes over as Unicode text too. Tamsel decodes UTF-8 itself, as it checks piped text
+// for it anyway: Windows 95 has no UTF-8, and NT 4.0 converts too little of it. Returns the
+// unlocked block, or null when none could be had or the code page cannot be converted.
 static HGLOBAL UnicodeBlock(const char* text, UINT codePage) {
-    int size = static_cast<int>(TextLength(text)) + 1;  // a byte gives one UTF-16 unit at most
+    DWORD length = TextLength(text);  // a byte gives one UTF-16 unit at most
     HGLOBAL block;
-    WCHAR* wide = reinterpret_cast<WCHAR*>(AllocateTextBlock(size * sizeof(WCHAR), &block));
+    WCHAR* wide = reinterpret_cast<WCHAR*>(AllocateTextBlock((length + 1) * sizeof(WCHAR), &block));
     if (!wide) return nullptr;
-    bool made = MultiByteToWideChar(codePage, 0, text, -1, wide, size) != 0;
+    // The block is zero-filled: the text ends where the units end.
+    bool made = codePage == CP_UTF8 ? (DecodeUtf8(text, &length, wide, false), true)
+                                    : MultiByteToWideChar(codePage, 0, text, -1, wide, length + 1);
     GlobalUnlock(block);
     return made ? block : nullptr;  // a block left unused goes with the process
+}
+
+DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut) {
+    static const DWORD Least[] = {0, 0x80, 0x800, 0x10000};  // below: an overlong form
+    const BYTE* in = reinterpret_cast<const BYTE*>(text);
+    const BYTE* end = in + *length;
+    bool wellFormed = true;
+    WCHAR* out = wide;
+    while (in < end) {
+        const BYTE* start = in;
+        DWORD c = *in++, more = 0;
+        if (c >= 0xC0 && c < 0xF8) {
+            more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+            c &= 0x3F >> more;
+        } else if (c >= 0x80) {
+            c = 0xFFFFFFFF;  // a continuation byte, or none at all
+        }
+        DWORD least = Least[more];
+        for (; more && in < end && (*in & 0xC0) == 0x80; --more) c = c << 6 | (*in++ & 0x3F);
+        if (more && cut && in == end) {
+            *length = static_cast<DWORD>(start - reinterpret_cast<const BYTE*>(text));
+            break;
+        }
+        if (more || c < least || c > 0x10FFFF || c >> 11 == 0xD800 >> 11) {
+            c = 0xFFFD;
+            wellFormed = false;
+        }
+        if (c >= 0x10000) {  // a surrogate pair
+            *out++ = static_cast<WCHAR>(0xD800 | (c - 0x10000) >> 10);
+            c = 0xDC00 | (c & 0x3FF);
+        }
+        *out++ = static_cast<WCHAR>(c);
+    }
+    return wellFormed ? static_cast<DWORD>(out - wide) : 0;
 }
 
 // CF_TEXT says the ANSI code page of CF_LOCALE's locale, CF_OEMTEXT its OEM code page; text in
@@ -45,7 +82,10 @@ static HGLOBAL UnicodeBlock(const char* text, UINT codePage) {
 bool PublishTextBlock(HGLOBAL block, const char* text, UINT codePage) {
     UINT format = codePage == GetACP() ? CF_TEXT : codePage == GetOEMCP() ? CF_OEMTEXT : 0;
     // Made before the clipboard opens, so that it is held open no longer than need be.
-    HGLOBAL unicode = !format || codePage == CP_UTF8 ? UnicodeBlock(text, codePage) : nullptr;
+    HGLOBAL unicode = codePage == CP_UTF16 ? block : nullptr;
+    if (!unicode && (format ? codePage == CP_UTF8 : MakesTextOfUnicode())) {
+        unicode = UnicodeBlock(text, codePage);
+    }
     if (!format && !unicode) format = CF_TEXT;  // the bytes as they are: the best left
     HGLOBAL locale = LocaleBlock();
     GlobalUnlock(block);  // result ignored: it only tells whether other locks remain

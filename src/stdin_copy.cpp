@@ -3,9 +3,9 @@
 #include "platform/cmdline.h"
 #include "tamsel.h"
 
-// Every read lands here first, input events read away too; static, so that 8 KB never sits on
-// the stack.
-alignas(4) static char ReadChunk[StdinLimit];
+// Every read lands here first, input events read away too, and the UTF-16 text that the check
+// of piped text makes (a unit a byte at most); static, so that it never sits on the stack.
+alignas(4) static char ReadChunk[StdinLimit * sizeof(WCHAR)];
 
 // Ctrl+Z as the first byte of a console read: the typed text ends there.
 constexpr char EndOfText = 0x1A;
@@ -71,23 +71,27 @@ static bool EndsLine(DWORD mode) {
 }
 
 // Where the limit cut the text inside a character, its first bytes alone would paste as a broken
-// one: the text then ends before it. Returns the length kept.
+// one: the text then ends before it. UTF-16 always ends at a whole unit and never between the
+// two halves of a surrogate pair. Returns the length kept.
 static DWORD WholeCharacters(const char* text, DWORD length, UINT codePage, bool cut) {
-    if (!cut) return length;
-    if (codePage == CP_UTF8) {  // the last lead byte, and whether all its bytes are there
-        for (DWORD back = 1; back <= 4 && back <= length; ++back) {
-            BYTE c = text[length - back];
-            if ((c & 0xC0) == 0x80) continue;
-            DWORD bytes = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-            return bytes > back ? length - back : length;
-        }
-        return length;
+    if (codePage == CP_UTF16) {
+        length &= ~1u;
+        bool firstHalf = length && (static_cast<BYTE>(text[length - 1]) & 0xFC) == 0xD8;
+        return firstHalf ? length - 2 : length;
     }
+    if (!cut) return length;
     // In a double-byte code page a trail byte may look like a lead byte: count from the start.
     if (ReadLeadBytes(codePage, IsLeadByte) != 2) return length;
     DWORD end = 0;
     while (end < length) end += IsLeadByte[static_cast<BYTE>(text[end])] ? 2 : 1;
     return end > length ? length - 1 : length;
+}
+
+static bool StartsWith(const char* text, const char* mark) {
+    while (*mark) {
+        if (*text++ != *mark++) return false;
+    }
+    return true;
 }
 
 int CopyStandardInput() {
@@ -105,21 +109,17 @@ int CopyStandardInput() {
     DWORD mode = 0;
     bool console = GetConsoleMode(input, &mode) != 0;
     bool pipe = GetFileType(input) == FILE_TYPE_PIPE;
-    // total counts every byte taken, zero bytes included; end is where the next kept byte goes.
-    // A zero byte would end the clipboard text early, so each one alone is dropped. A pipe or a
-    // file is asked for the room left, so that the rest stays unread for whoever reads next. A
-    // console is asked for all the buffer holds: hosts before 2023 drop what a line holds beyond
-    // the count asked, which would cut a hole into the text; what does not fit is not kept.
-    // A process started without standard input (a null handle) copies the empty text.
+    // total counts every byte taken. A pipe or a file is asked for the room left, so that the
+    // rest stays unread for whoever reads next. A console is asked for all the buffer holds:
+    // hosts before 2023 drop what a line holds beyond the count asked, which would cut a hole
+    // into the text; what does not fit is not kept. A process started without standard input
+    // (a null handle) copies the empty text.
     DWORD total = 0;
-    DWORD end = 0;
     DWORD got = 0;
     while (input && total < StdinLimit) {
         got = ReadInput(input, console, pipe, console ? StdinLimit : StdinLimit - total);
         if (got == 0 || got >= Failed || (console && ReadChunk[0] == EndOfText)) break;
-        for (DWORD i = 0; i < got && total < StdinLimit; ++i, ++total) {
-            if (ReadChunk[i] != 0) text[end++] = ReadChunk[i];
-        }
+        for (DWORD i = 0; i < got && total < StdinLimit; ++i) text[total++] = ReadChunk[i];
     }
     // At a console whoever reads next is the shell, which would run the rest of a long paste
     // as commands. So the rest of the line the console already took goes first, then the input
@@ -146,9 +146,29 @@ int CopyStandardInput() {
     if (got == Interrupted) return static_cast<int>(STATUS_CONTROL_C_EXIT);
     if (got == Failed) return 1;  // the clipboard keeps what it held: the text is not whole
 
-    // Typed text comes in the console's code page: by default the OEM one, or chcp's.
+    // Typed text comes in the console's code page: by default the OEM one, or chcp's. A pipe or
+    // a file is taken to be in the ANSI code page, unless its bytes say otherwise: a byte order
+    // mark, or UTF-8 where the ANSI code page is single-byte, since text in one is almost never
+    // well-formed UTF-8 by chance. In a double-byte one it often is: there UTF-8 needs the mark.
     UINT codePage = console ? GetConsoleCP() : GetACP();
-    DWORD length = WholeCharacters(text, end, codePage, total == StdinLimit);
-    while (end > length) text[--end] = 0;  // the dropped bytes still counted
+    bool checkBytes = !console && MakesTextOfUnicode();
+    DWORD skip = 0;
+    if (checkBytes && StartsWith(text, "\xFF\xFE")) codePage = CP_UTF16, skip = 2;
+    if (checkBytes && StartsWith(text, "\xEF\xBB\xBF")) codePage = CP_UTF8, skip = 3;
+    // The mark goes. A zero byte would end 8-bit text early, so each one alone goes too; in
+    // UTF-16 they are half the text.
+    DWORD length = 0;
+    for (DWORD i = skip; i < total; ++i) {
+        if (text[i] != 0 || codePage == CP_UTF16) text[length++] = text[i];
+    }
+    bool cut = total == StdinLimit;
+    if (codePage == CP_UTF8 ||
+        (checkBytes && skip == 0 && ReadLeadBytes(CP_ACP, IsLeadByte) == 1)) {
+        DWORD whole = length;
+        DWORD units = DecodeUtf8(text, &whole, reinterpret_cast<WCHAR*>(ReadChunk), cut);
+        if (codePage == CP_UTF8 || (units && units < whole)) codePage = CP_UTF8, length = whole;
+    }
+    length = WholeCharacters(text, length, codePage, cut);
+    while (total > length) text[--total] = 0;  // the dropped bytes still counted
     return PublishTextBlock(block, text, codePage) ? 0 : 1;
 }

@@ -23,11 +23,25 @@ char* AllocateTextBlock(SIZE_T size, HGLOBAL* block);
 // Unlocks the filled block, whose text starts at text, and makes it the clipboard's only
 // content, labelled with the system's locale (CF_LOCALE). The text's code page decides its
 // format: the ANSI one goes as CF_TEXT, the OEM one as CF_OEMTEXT, any other as Unicode text
-// only (CF_UNICODETEXT), from which Windows makes both 8-bit formats; UTF-8 goes as Unicode text
-// too, beside CF_TEXT where the ANSI code page is UTF-8. Where no Unicode text can be had, the
-// bytes go as CF_TEXT. Returns whether the text reached the clipboard.
+// only (CF_UNICODETEXT; with CP_UTF16 the block holds it already), from which Windows makes both
+// 8-bit formats; UTF-8 goes as Unicode text too, beside CF_TEXT where the ANSI code page is
+// UTF-8. Where no Unicode text can be had, the bytes go as CF_TEXT. Returns whether the text
+// reached the clipboard.
 // The block is never freed: on success it belongs to the clipboard, on failure the process is
 // about to end.
 bool PublishTextBlock(HGLOBAL block, const char* text, UINT codePage);
+
+// Decodes *length bytes of UTF-8 into wide, which has room for a unit a byte. A byte that starts
+// no well-formed character (RFC 3629: no overlong forms, no surrogates, nothing beyond U+10FFFF)
+// gives U+FFFD; in a text that was cut, a character that runs into its end is left out, and
+// *length becomes the bytes decoded. Returns the UTF-16 units made, 0 when a byte was not
+// well-formed.
+DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut);
+
+// Windows 95, 98 and Me make no 8-bit text of Unicode text on the clipboard: there a text goes
+// over in the bytes it came in.
+inline bool MakesTextOfUnicode() {
+    return !(GetVersion() & 0x80000000u);
+}
 
 #endif

@@ -62,6 +62,7 @@ typedef struct HWND__* HWND;
 #define CF_LOCALE 16u
 #define CP_ACP 0u
 #define CP_UTF8 65001u
+#define CP_UTF16 1200u  // Windows' number for UTF-16LE, the text of CF_UNICODETEXT
 #define MAX_LEADBYTES 12
 
 typedef struct CPINFO {
@@ -141,6 +142,8 @@ TAMSEL_IMPORT DWORD WINAPI GetFileType(HANDLE file);
 // pipe from a Unix shell.
 TAMSEL_IMPORT BOOL WINAPI PeekNamedPipe(HANDLE pipe, void* buffer, DWORD size, DWORD* read,
                                         DWORD* available, DWORD* left);
+// The high bit set on Windows 95, 98 and Me.
+TAMSEL_IMPORT DWORD WINAPI GetVersion(void);
 // Nonzero when handle is a console; *mode then holds its input or output mode.
 TAMSEL_IMPORT BOOL WINAPI GetConsoleMode(HANDLE handle, DWORD* mode);
 TAMSEL_IMPORT BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD size, DWORD* done,

@@ -54,7 +54,7 @@ def tearDownModule():
     session.stop()
 
 
-def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None):
+def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None, env=None):
     """Runs tamsel.exe as `(tamsel ARGS; cat) < input`, answers its box (after taking its
     picture, named shot, when asked to).
 
@@ -68,7 +68,7 @@ def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None):
         elif data is not None:
             stdin = subprocess.PIPE
         shell = subprocess.Popen(["sh", "-c", 'wine "$@"; echo "exit $?" >&2; cat', "sh",
-                                  TAMSEL] + list(args), env=session.env, stdin=stdin,
+                                  TAMSEL] + list(args), env=env or session.env, stdin=stdin,
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         if stdin == subprocess.PIPE:
             shell.stdin.write(data)  # fits the pipe: Tamsel reads only after the answer
@@ -99,7 +99,9 @@ class Case(unittest.TestCase):
 
     def check_clipboard(self, expected, unicode=None):
         """None: the earlier contents, all formats kept; else exactly these bytes alone (read as
-        Unicode text, when given, that text)."""
+        Unicode text, when given, that text); a str: that text, and in code page 1252 as bytes."""
+        if isinstance(expected, str):
+            expected, unicode = expected.encode("cp1252"), expected
         text, formats, wide = session.clipboard()
         if expected is None:
             self.assertEqual(text, EARLIER)
@@ -198,22 +200,29 @@ class Streams(Case):
 
     # Line ends and zero bytes first, then more than 8192 bytes in all.
     long_input = b"a\r\nb\nc\0d\0\0e\r" + bytes((i * 7 + 1) % 256 or 1 for i in range(10000))
-    ROWS = [  # name, source, input, answer, clipboard (None: as before), left for the next reader
-        ("cancel_reads_nothing", "pipe", b"kept\r\n", "cancel", None, b"kept\r\n"),
-        ("pipe", "pipe", long_input, "ok", long_input[:8192].replace(b"\0", b""),
+    ROWS = [  # name, source, locale, input, answer, clipboard (None: as before; see
+        # check_clipboard), left for the next reader
+        ("cancel_reads_nothing", "pipe", None, b"kept\r\n", "cancel", None, b"kept\r\n"),
+        ("pipe", "pipe", None, long_input, "ok", long_input[:8192].replace(b"\0", b""),
          long_input[8192:]),
-        ("file", "file", long_input, "ok", long_input[:8192].replace(b"\0", b""),
+        ("file", "file", None, long_input, "ok", long_input[:8192].replace(b"\0", b""),
          long_input[8192:]),
-        ("empty_file", "file", b"", "ok", b"", b""),
+        ("empty_file", "file", None, b"", "ok", b"", b""),
+        # Text that proves to be UTF-8, or UTF-16 by its mark, goes as Unicode text only, of which
+        # Wine makes CF_TEXT in the system's code page.
+        ("utf8_pipe", "pipe", "de_DE", "Grüße — ½ €".encode(), "ok", "Grüße — ½ €", b""),
+        ("utf16_file", "file", "de_DE", "\ufeffGrüße — ½ €".encode("utf-16-le"), "ok", "Grüße — ½ €",
+         b""),
     ]
 
     def test_standard_input(self):
-        for name, source, data, answer, clipboard, rest in self.ROWS:
+        for name, source, locale, data, answer, clipboard, rest in self.ROWS:
             with self.subTest(name):
                 session.set_clipboard(EARLIER)
                 shot = "stdin" if name == "cancel_reads_nothing" else None  # a picture
-                box, code, unread = run_tamsel([], answer, data, source, shot=shot)
-                self.check_box(box, STDIN_PROMPT, ["OK", "Cancel"])
+                box, code, unread = run_tamsel([], answer, data, source, shot=shot,
+                                               env=locale and locale_env(locale))
+                self.check_box(box, STDIN_PROMPT, 2 if locale else ["OK", "Cancel"])
                 self.assertEqual((code, unread), (0, rest))
                 self.check_clipboard(clipboard)
 
@@ -269,7 +278,7 @@ class Streams(Case):
                 self.assertEqual(ran["events"], 0, "input left for the shell")
                 if next_line is not None:
                     self.assertEqual(ran["next"], next_line)
-                self.check_clipboard(clipboard and clipboard.encode("cp1252"), clipboard)
+                self.check_clipboard(clipboard)
 
     BUSY = [  # name, clipboard held open after the answer for ms, exit code, clipboard after
         ("held_briefly_is_waited_out", 150, 0, b"new\r\n"),  # wide margins: Tamsel tries for 0.9 s

@@ -269,26 +269,19 @@ UINT GetACP(void) {
     return script.ansiCodePage;
 }
 
-// UTF-8 (65001) of one, two or three bytes a character, and code page 437 as far as "Grüße"
-// needs it (0x81 ü, 0xE1 ß), zero-terminated (size -1), as UTF-16LE. Fails, as Windows does,
-// for a code page it does not have (87, ERROR_INVALID_PARAMETER), and when wideSize is too small.
+// Code page 437 as far as "Grüße" needs it (0x81 ü, 0xE1 ß), zero-terminated (size -1), as
+// UTF-16LE. Any other code page fails as one that Windows lacks (87, ERROR_INVALID_PARAMETER),
+// and so does a wideSize too small for all of it.
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int size, WCHAR* wide,
                         int wideSize) {
     if (flags != 0 || size != -1) Breach("a conversion Tamsel never needs");
-    if (codePage != 65001 && codePage != 437) return script.lastError = 87, 0;
-    std::u16string out;
-    const unsigned char* c = reinterpret_cast<const unsigned char*>(text);
-    do {
-        int more = codePage == 437 ? 0 : *c >= 0xE0 ? 2 : *c >= 0xC0 ? 1 : 0;
-        unsigned unit = *c & (more == 2 ? 15 : more == 1 ? 31 : 0xFF);
-        while (more--) unit = unit << 6 | (*++c & 63);
-        out += static_cast<char16_t>(codePage == 437 && unit == 0x81   ? 0xFC
-                                     : codePage == 437 && unit == 0xE1 ? 0xDF
-                                                                       : unit);
-    } while (*c++ != 0);
-    if (out.size() > static_cast<size_t>(wideSize)) return 0;
-    std::memcpy(wide, out.data(), out.size() * 2);
-    return static_cast<int>(out.size());
+    int n = static_cast<int>(std::strlen(text)) + 1;
+    if (codePage != 437 || n > wideSize) return script.lastError = 87, 0;
+    for (int i = 0; i < n; ++i) {
+        unsigned char c = text[i];
+        wide[i] = c == 0x81 ? 0xFC : c == 0xE1 ? 0xDF : c;
+    }
+    return n;
 }
 
 LCID GetSystemDefaultLCID(void) {
@@ -301,6 +294,10 @@ DWORD GetLastError(void) {
 
 void SetLastError(DWORD error) {
     script.lastError = error;
+}
+
+DWORD GetVersion(void) {  // Windows 98 (4.10), or Windows 7 (6.1)
+    return script.windows9x ? 0xC0000A04 : 0x1DB10106;
 }
 
 DWORD GetFileType(HANDLE file) {

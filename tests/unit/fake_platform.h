@@ -42,6 +42,7 @@ struct FakeScript {
     UINT consoleCodePage = 850;
     UINT oemCodePage = 850;              // GetOEMCP
     UINT ansiCodePage = 1252;            // GetACP
+    bool windows9x = false;              // GetVersion: Windows 98
     LCID systemLocale = 0x0407;          // GetSystemDefaultLCID: German (Germany)
     DWORD lastError = 0;                 // the last error when the run starts
     int globalAllocsBeforeFailure = -1;  // GlobalAlloc succeeds this often, then fails

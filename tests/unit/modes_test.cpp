@@ -57,6 +57,8 @@ const std::string Utf8 =
     "Gr\xC3\xBC\xC3\x9F"
     "e\r\n";
 const std::string Utf16 = Wide(u"Grüße\r\n");
+const std::string Mixed8 = "Gr\303\274\303\237e \342\200\224 \302\275 \342\202\254";  // UTF-8
+const std::string Mixed16 = Wide(u"Grüße — ½ €"), Oem = "Gr\201\341e\r\n";  // Grüße in 850, 437
 
 void Nothing(FakeScript&) {}
 template <int Result>
@@ -79,9 +81,12 @@ void Console(FakeScript& s) {
     s.console = true;
     s.consoleMode = Mode;
 }
-template <UINT CodePage, UINT Oem = 850, UINT AnsiCodePage = 1252>
+void Windows98(FakeScript& s) {
+    s.windows9x = true;
+}
+template <UINT CodePage, UINT OemCodePage = 850, UINT AnsiCodePage = 1252>
 void Typed(FakeScript& s) {  // at a console in this code page (chcp)
-    Console<7>(s), Ansi<AnsiCodePage>(s), s.consoleCodePage = CodePage, s.oemCodePage = Oem;
+    Console<7>(s), Ansi<AnsiCodePage>(s), s.consoleCodePage = CodePage, s.oemCodePage = OemCodePage;
 }
 
 Case Args(const char* name, std::vector<std::string> args, Setup setup, int exitCode,
@@ -91,6 +96,13 @@ Case Args(const char* name, std::vector<std::string> args, Setup setup, int exit
 Case Stdin(const char* name, Setup setup, std::deque<FakeRead> reads, int exitCode,
            std::vector<std::string> dialogs, Clipboard clipboard, std::string unread = "") {
     return {name, {}, setup, reads, exitCode, dialogs, clipboard, unread};
+}
+Case Piped(const char* name, Setup setup, std::string input, Clipboard clipboard,
+           std::string unread = "") {  // a pipe's input in one piece, read to the limit
+    return Stdin(name, setup, {{true, input}}, 0, {Prompt}, clipboard, unread);
+}
+Case Typing(const char* name, Setup setup, std::string line, Clipboard clipboard) {  // then Ctrl+Z
+    return Stdin(name, setup, {{true, line}, {true, CtrlZ}}, 0, {Prompt}, clipboard);
 }
 
 const Case Runs[] = {
@@ -157,8 +169,9 @@ const Case Runs[] = {
     Stdin("StdinClipboardNeverOpens", Busy<1000>, {}, 1, {Prompt}, Untouched),
     // A pipe or a file, in a process that has a console (dir | tamsel in a console window): the
     // bytes unchanged as CF_TEXT, 0x1A (octal 032) anywhere a byte, zero bytes dropped alone.
-    Stdin("StdinPiecesKeepLineEnds", Nothing, {{true, "ab\r\n"}, {true, ""}, {true, "c\n"}}, 0,
-          {Prompt}, Handed("ab\r\nc\n")),
+    Stdin("StdinPiecesKeepLineEnds", Nothing,
+          {{true, "Gr\374\337e\r\n"}, {true, ""}, {true, "c\n"}}, 0, {Prompt},
+          Handed("Gr\374\337e\r\nc\n")),
     Stdin("StdinPipeCtrlZIsAByte", Nothing, {{true, "\032a\r\n"}, {true, "b"}}, 0, {Prompt},
           Handed("\032a\r\nb")),
     Stdin("StdinZeroBytesDroppedAlone", Nothing,
@@ -175,6 +188,29 @@ const Case Runs[] = {
           {{false, "", 232}, {true, "ab"}, {false, "", 232}, {true, "c"}, {false, "", 109}}, 0,
           {Prompt}, Handed("abc")),
     Stdin("StdinUtf8Pipe", Ansi<65001>, {{true, Utf8}}, 0, {Prompt}, Handed(Utf8, 1, Utf16)),
+    // Piped text that proves to be UTF-8 (where the ANSI code page is single-byte), or UTF-8 or
+    // UTF-16 by a byte order mark: Unicode text only, without the mark, however reads split it.
+    Stdin("StdinUtf8OnSingleByteWindows", Nothing,
+          {{true, Mixed8.substr(0, 3)}, {true, Mixed8.substr(3)}}, 0, {Prompt},
+          Handed(Mixed16, 13)),
+    Stdin("StdinUtf16Marked", Nothing, {{true, "\xFF"}, {true, "\xFE" + Wide(u"Grüße Ω 😀\r\n")}}, 0,
+          {Prompt}, Handed(Wide(u"Grüße Ω 😀\r\n"), 13)),
+    Piped("StdinMarkedUtf8OnDoubleByteWindows", Ansi<932>, "\xEF\xBB\xBF\xC3\xBD",
+          Handed(Wide(u"ý"), 13)),
+    // Anything else as it came: double-byte text that looks like UTF-8 (ﾃｽ in 932), text that is
+    // not well-formed UTF-8, Windows 98, which makes no 8-bit text of Unicode text, and a Unicode
+    // text that cannot be had.
+    Piped("StdinDoubleByteLikeUtf8", Ansi<932>, "\xC3\xBD", Handed("\xC3\xBD")),
+    Piped("StdinOverlongIsNoUtf8", Nothing, "\xC3\xBC\xC0\xAF", Handed("\xC3\xBC\xC0\xAF")),
+    Piped("StdinLoneContinuationIsNoUtf8", Nothing, "\xC3\xBC\xBC", Handed("\xC3\xBC\xBC")),
+    Piped("StdinSurrogateIsNoUtf8", Nothing, "\xC3\xBC\xED\xA0\x80",
+          Handed("\xC3\xBC\xED\xA0\x80")),
+    Piped("StdinWindows98", Windows98, "\xFF\xFE" + Wide(u"Grü"), Handed("\xFF\xFEGr\xFC")),
+    Typing(
+        "StdinConsole437Windows98", [](FakeScript& s) { Typed<437>(s), Windows98(s); }, Oem,
+        Handed(Oem)),
+    Piped("StdinUtf8UnicodeBlockFails", [](FakeScript& s) { s.globalAllocsBeforeFailure = 1; },
+          Mixed8, {{1, Mixed8}}),
     Stdin(
         "StdinFileEndsAtZeroBytes", [](FakeScript& s) { s.lastError = 995, s.file = true; },
         {{true, "ab"}, {true, ""}, {true, X}}, 0, {Prompt}, Handed("ab"), X),
@@ -199,21 +235,14 @@ const Case Runs[] = {
           {{true, "ab\r\n"}, {true, "junk", 0, true}, {true, Next}}, 1, {Prompt}, Untouched, Next),
     // Typed in the console's OEM code page (here Gr\x81\xE1e, Grüße in 850): CF_OEMTEXT; in any
     // other: CF_TEXT. Ctrl+Z ends the text only as the first byte of a read, and adds nothing.
-    Stdin("StdinConsoleOemText", Console<7>, {{true, "Gr\201\341e\r\n"}, {true, CtrlZ}}, 0,
-          {Prompt}, Handed("Gr\201\341e\r\n", 7)),
+    Typing("StdinConsoleOemText", Console<7>, Oem, Handed(Oem, 7)),
     // A code page neither ANSI nor OEM: Unicode text only, or where it cannot be converted, the
     // bytes. On a Windows set to UTF-8, where all three are 65001, the bytes and Unicode text.
-    Stdin("StdinConsoleUtf8", Typed<65001>, {{true, Utf8}, {true, CtrlZ}}, 0, {Prompt},
-          Handed(Utf16, 13)),
-    Stdin("StdinConsole437", Typed<437>, {{true, "Gr\201\341e\r\n"}, {true, CtrlZ}}, 0, {Prompt},
-          Handed(Utf16, 13)),
-    Stdin("StdinConsoleUnconvertible", Typed<866>, {{true, "Gr\201\341e\r\n"}, {true, CtrlZ}}, 0,
-          {Prompt}, Handed("Gr\201\341e\r\n")),
-    Stdin("StdinConsoleUtf8Windows", Typed<65001, 65001, 65001>, {{true, Utf8}, {true, CtrlZ}}, 0,
-          {Prompt}, Handed(Utf8, 1, Utf16)),
-    Stdin(
-        "StdinConsoleOtherCodePage", [](FakeScript& s) { Console<7>(s), s.consoleCodePage = 1252; },
-        {{true, "Gr\374\337e\r\n"}, {true, CtrlZ}}, 0, {Prompt}, Handed("Gr\374\337e\r\n")),
+    Typing("StdinConsoleUtf8", Typed<65001>, Utf8, Handed(Utf16, 13)),
+    Typing("StdinConsole437", Typed<437>, Oem, Handed(Utf16, 13)),
+    Typing("StdinConsoleUnconvertible", Typed<866>, Oem, Handed(Oem)),
+    Typing("StdinConsoleUtf8Windows", Typed<65001, 65001, 65001>, Utf8, Handed(Utf8, 1, Utf16)),
+    Typing("StdinConsoleOtherCodePage", Typed<1252>, "Gr\374\337e\r\n", Handed("Gr\374\337e\r\n")),
     Stdin("StdinConsoleCtrlZStartsLine", Console<7>,
           {{true, "a\032b\r\n"}, {true, CtrlZ}, {true, Next}}, 0, {Prompt}, Handed("a\032b\r\n", 7),
           Next),
@@ -244,12 +273,15 @@ const Case Runs[] = {
           Handed(A8191 + "\r", 7)),
     // The limit never leaves half a character: not in UTF-8, nor in a double-byte code page,
     // whose trail bytes may look like lead bytes (the second 0x82).
-    Stdin("StdinUtf8CutInsideCharacter", Ansi<65001>, {{true, A8191 + "\xC3\xBC"}}, 0, {Prompt},
+    Piped("StdinUtf8CutInsideCharacter", Ansi<65001>, A8191 + "\xC3\xBC",
           Handed(A8191, 1, Wide(std::u16string(8191, 'a'))), "\xBC"),
-    Stdin("StdinConsoleUtf8CutInsideCharacter", Typed<65001>, {{true, A8191 + "\xC3\xBC\r\n"}}, 0,
-          {Prompt}, Handed(Wide(std::u16string(8191, 'a')), 13)),
-    Stdin("StdinDoubleByteCutAfterCharacter", Ansi<932>, {{true, A8191.substr(1) + "\x82\x82x"}}, 0,
-          {Prompt}, Handed(A8191.substr(1) + "\x82\x82"), "x"),
+    Piped("StdinUtf8CutOnSingleByteWindows", Nothing, A8191.substr(2) + "\xC3\xBC\xE2\x82\xAC",
+          Handed(Wide(std::u16string(8189, 'a') + u"ü"), 13), "\x82\xAC"),
+    Piped("StdinUtf16CutInsideSurrogatePair", Nothing,
+          "\xFF\xFE" + Wide(std::u16string(4094, 'a') + u"😀"),
+          Handed(Wide(std::u16string(4094, 'a')), 13), Wide(u"😀").substr(2)),
+    Piped("StdinDoubleByteCutAfterCharacter", Ansi<932>, A8191.substr(1) + "\x82\x82x",
+          Handed(A8191.substr(1) + "\x82\x82"), "x"),
     Stdin("StdinConsoleDoubleByteCut", Typed<932, 932, 932>, {{true, A8191 + "\x82\xA0\r\n"}}, 0,
           {Prompt}, Handed(A8191)),
     // cmd opens tamsel < CON read-only: no flush, yet the events are taken away. A failed
