@@ -64,6 +64,10 @@ NEWER_THAN_I486 = [
      r"bzhi|mulx|pdep|pext|rorx|sarx|shlx|shrx|rdrand|rdseed|xgetbv|xsave\w*|endbr32)\b"),
 ]
 
+# An argument that each script does not know, as a typo or a habit gives it.
+UNKNOWN_ARGUMENTS = [("scripts/setup", "wnie"), ("scripts/setup", "--help"),
+                     ("scripts/release", "--help"), ("scripts/test", "unit"), ("bench/run", "-q")]
+
 # A link [words](target) or a picture ![words](target) in Markdown.
 LINK = re.compile(rb"(!?)\[([^][]*)\]\(([^()]*)\)")
 
@@ -192,6 +196,21 @@ class ExeFile(unittest.TestCase):
             refused = subprocess.run(release, capture_output=True, text=True)
             self.assertNotEqual(refused.returncode, 0)
             self.assertIn("M LICENSE", refused.stdout + refused.stderr)
+            # Unknown arguments, in the clone with LF line ends, with the commands that install,
+            # build or run faked to log their calls: a line of usage, a failure, and no call.
+            fakes, called = os.path.join(scratch, "fakes"), os.path.join(scratch, "called")
+            os.mkdir(fakes)
+            for fake in ("apt-get", "cmake", "ctest", "sudo", "dpkg", "dpkg-query", "wine"):
+                with open(os.path.join(fakes, fake), "w") as f:
+                    f.write('#!/bin/sh\necho "$0 $*" >> %s\n' % called)
+                os.chmod(f.name, 0o755)
+            env = dict(os.environ, PATH=fakes + os.pathsep + os.environ["PATH"])
+            for script, argument in UNKNOWN_ARGUMENTS:
+                run = subprocess.run([os.path.join(scratch, "one", script), argument], env=env,
+                                     capture_output=True, text=True)
+                self.assertRegex(run.stderr, r"\Ausage: .*%s.*\n\Z" % script, argument)
+                self.assertNotEqual(run.returncode, 0, script)
+            self.assertFalse(os.path.exists(called) and read(called), "called")
         self.assertEqual(outputs[0][0], outputs[1][0], "tamsel.exe")
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
