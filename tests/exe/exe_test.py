@@ -215,13 +215,12 @@ class ExeFile(unittest.TestCase):
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
     def test_release_is_the_tested_exe(self):
-        # The zip is read on Windows, in Notepad too: the commit's texts with CR LF line ends, the
-        # README marked as UTF-8, the pictures it shows beside it; of its links only the words.
+        # The zip is read on Windows, in Notepad too: the commit's texts as .txt with CR LF line
+        # ends, the README marked as UTF-8, the pictures it shows beside it; of its links the words.
         readme = git("cat-file", "blob", "HEAD:./README.md")
         pictures = [target.decode() for shown, _, target in LINK.findall(readme) if shown]
-        expected = {"tamsel.exe": read(TESTED_EXE),
-                    "README.md": b"\xef\xbb\xbf" + readme.replace(b"\n", b"\r\n"),
-                    "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE").replace(b"\n", b"\r\n")}
+        license = git("cat-file", "blob", "HEAD:./LICENSE").replace(b"\n", b"\r\n")
+        expected = {"tamsel.exe": read(TESTED_EXE), "README.txt": None, "LICENSE.txt": license}
         expected.update((os.path.basename(picture), git("cat-file", "blob", "HEAD:./" + picture))
                         for picture in pictures)
         with zipfile.ZipFile(os.path.join(DIST_DIR, zip_name())) as archive:
@@ -229,12 +228,23 @@ class ExeFile(unittest.TestCase):
         self.assertEqual(list(members), list(expected), "members in this order")
         self.assertLessEqual(len(members["tamsel.exe"]), 5632, "the goal for tamsel.exe's size")
         for name, data in members.items():
-            same = (lambda text: LINK.sub(rb"\2", text)) if name == "README.md" else bytes
             with self.subTest(member=name):
-                self.assertEqual(sha256(same(data)), sha256(same(expected[name])))
-                if name in ("README.md", "LICENSE"):  # every line ends with CR LF
+                if expected[name] is not None:
+                    self.assertEqual(sha256(data), sha256(expected[name]))
+                if name.endswith(".txt"):  # every line ends with CR LF
                     self.assertNotRegex(data, rb"(?<!\r)\n|\r(?!\n)|[^\n]\Z")
-        for _, _, target in LINK.findall(members["README.md"]):
+        # Its README is for one who holds only the zip: UTF-8's mark, then lines of README.md with
+        # every heading but those on building, nothing the zip lacks, no build step, no command in
+        # a table (GitHub's \| would stay). The zip's name in README.md carries the version.
+        text, ours = (LINK.sub(rb"\2", t.replace(b"\r\n", b"\n"))
+                      for t in (members["README.txt"], b"\xef\xbb\xbf" + readme))
+        self.assertEqual(set(text.splitlines()) - set(ours.splitlines()), set())
+        self.assertEqual(re.findall(rb"^#+ .*", text, re.M), [h for h in re.findall(
+            rb"^#+ .*", ours, re.M) if not re.search(rb"Quick start|Development", h)])
+        self.assertEqual(re.findall(rb"\\\||<!--|docs/|scripts/|dist/|BUILDINFO|\S*\.md\b|cmake|"
+                                    rb"apt-get|Debian \d", text) + re.findall(rb"\\\|", readme), [])
+        self.assertEqual(set(re.findall(rb"tamsel-(\S*)-win32\.zip", readme)), {VERSION.encode()})
+        for _, _, target in LINK.findall(members["README.txt"]):
             with self.subTest(link=target):  # to a member of the zip, or to the web
                 self.assertTrue(target.decode() in members or re.match(rb"https?://", target),
                                 "names no member of the zip and no web address")
