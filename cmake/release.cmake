@@ -1,8 +1,8 @@
 # Writes the release into the folder DIST: tamsel.exe as EXE is, the zip ZIP holding it with the
-# commit's README.md and LICENSE and the pictures the README shows, SHA256SUMS over the zip and
-# the exe in the format `sha256sum -c` reads, and BUILDINFO, the Debian release and package
-# versions that made these bytes. It replaces only these four files and its staging folder
-# STAGE; anything else in DIST stays.
+# commit's README.md and LICENSE as README.txt and LICENSE.txt and the pictures the README shows,
+# SHA256SUMS over the zip and the exe in the format `sha256sum -c` reads, and BUILDINFO, the
+# Debian release and package versions that made these bytes. It replaces only these four files
+# and its staging folder STAGE; anything else in DIST stays.
 # Usage: cmake -DEXE=... -DSOURCE_DIR=... -DZIP=... -DDIST=... -DSTAGE=... [-DTRIAL=ON]
 #              -P release.cmake
 #
@@ -11,12 +11,15 @@
 # trial release, which never goes to dist/) only warns, so that changes can be tested before
 # they are committed.
 #
-# The zip stands alone, for a user who reads it in Notepad, on Windows 7 too. Notepad before
-# Windows 10 1809 shows a text whose lines end in LF alone as one long line, so every line of
-# README.md and LICENSE ends in CR LF there, and the README starts with UTF-8's byte order mark.
-# The README's pictures lie beside it in the zip (as arguments.png for docs/arguments.png), and
-# a link of it to a file of the sources, which the zip lacks, keeps only its words; web
-# addresses stay links.
+# The zip stands alone, for a user who holds only it and reads it in Notepad, on Windows 7 too.
+# Windows 7 has no program for .md files, so the texts are README.txt and LICENSE.txt there.
+# Notepad before Windows 10 1809 shows a text whose lines end in LF alone as one long line, so
+# every line of them ends in CR LF, and the README starts with UTF-8's byte order mark. What
+# README.md tells only a reader of the sources (how to build, where the developer docs are) lies
+# between the lines <!-- checkout --> and <!-- /checkout -->, comments that GitHub does not show,
+# and is left out. The README's pictures lie beside it in the zip (as arguments.png for
+# docs/arguments.png), and a link of it to a file of the sources, which the zip lacks, keeps only
+# its words; web addresses stay links.
 #
 # The zip is the same byte for byte whoever makes it from the same commit, wherever: its texts
 # and pictures are made of the commit's bytes, not the checkout's (whose line ends git may have
@@ -82,15 +85,30 @@ foreach(package g++-mingw-w64-i686 g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-w
     string(APPEND buildinfo "${package} ${version}\n")
 endforeach()
 
-set(members tamsel.exe README.md LICENSE)
+set(members tamsel.exe README.txt LICENSE.txt)
 set(mode OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 file(REMOVE_RECURSE ${STAGE})
 file(REMOVE ${DIST}/${ZIP} ${DIST}/tamsel.exe ${DIST}/SHA256SUMS ${DIST}/BUILDINFO)
 file(COPY ${EXE} DESTINATION ${STAGE})
-foreach(name README.md LICENSE)
-    git(cat-file blob HEAD:./${name} OUTPUT_FILE ${STAGE}/${name})
-    file(READ ${STAGE}/${name} text)
-    if(name STREQUAL "README.md")
+foreach(source README.md LICENSE)
+    get_filename_component(name ${source} NAME_WE)
+    git(cat-file blob HEAD:./${source} OUTPUT_FILE ${STAGE}/${name}.txt)
+    file(READ ${STAGE}/${name}.txt text)
+    string(REPLACE "\r\n" "\n" text "${text}")
+    if(name STREQUAL "README")
+        # The parts for the checkout go, each with the blank line after it. Each marker line
+        # becomes a control character that no README holds, as CMake's regular expressions
+        # cannot stop at the first of several closing lines.
+        string(ASCII 1 open)
+        string(ASCII 2 close)
+        string(REPLACE "<!-- checkout -->\n" "${open}" text "${text}")
+        string(REPLACE "<!-- /checkout -->\n" "${close}" text "${text}")
+        string(REGEX REPLACE "${open}[^${open}${close}]*${close}\n?" "" text "${text}")
+        if(text MATCHES "[${open}${close}]")
+            message(FATAL_ERROR "release: README.md has a <!-- checkout --> or "
+                                "<!-- /checkout --> line without its partner")
+        endif()
+        string(REGEX REPLACE "\n+$" "\n" text "${text}")
         # Each link [words](target) or picture ![words](target), innermost brackets only.
         string(REGEX MATCHALL "!?\\[[^][]*\\]\\([^()]*\\)" links "${text}")
         foreach(link IN LISTS links)
@@ -111,9 +129,8 @@ foreach(name README.md LICENSE)
         string(ASCII 239 187 191 bom)  # UTF-8's mark, so that every Notepad reads it as UTF-8
         string(PREPEND text "${bom}")
     endif()
-    string(REPLACE "\r\n" "\n" text "${text}")
     string(REPLACE "\n" "\r\n" text "${text}")
-    file(WRITE ${STAGE}/${name} "${text}")
+    file(WRITE ${STAGE}/${name}.txt "${text}")
 endforeach()
 list(REMOVE_DUPLICATES members)
 foreach(name IN LISTS members)

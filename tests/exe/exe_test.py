@@ -65,6 +65,10 @@ NEWER_THAN_I486 = [
      r"bzhi|mulx|pdep|pext|rorx|sarx|shlx|shrx|rdrand|rdseed|xgetbv|xsave\w*|endbr32)\b"),
 ]
 
+# An argument that each script does not know, as a typo or a habit gives it.
+UNKNOWN_ARGUMENTS = [("scripts/setup", "wnie"), ("scripts/setup", "--help"),
+                     ("scripts/release", "--help"), ("scripts/test", "unit"), ("bench/run", "-q")]
+
 # A link [words](target) or a picture ![words](target) in Markdown.
 LINK = re.compile(rb"(!?)\[([^][]*)\]\(([^()]*)\)")
 
@@ -193,17 +197,31 @@ class ExeFile(unittest.TestCase):
             refused = subprocess.run(release, capture_output=True, text=True)
             self.assertNotEqual(refused.returncode, 0)
             self.assertIn("M LICENSE", refused.stdout + refused.stderr)
+            # Unknown arguments, in the clone with LF line ends, with the commands that install,
+            # build or run faked to log their calls: a line of usage, a failure, and no call.
+            fakes, called = os.path.join(scratch, "fakes"), os.path.join(scratch, "called")
+            os.mkdir(fakes)
+            for fake in ("apt-get", "cmake", "ctest", "sudo", "dpkg", "dpkg-query", "wine"):
+                with open(os.path.join(fakes, fake), "w") as f:
+                    f.write('#!/bin/sh\necho "$0 $*" >> %s\n' % called)
+                os.chmod(f.name, 0o755)
+            env = dict(os.environ, PATH=fakes + os.pathsep + os.environ["PATH"])
+            for script, argument in UNKNOWN_ARGUMENTS:
+                run = subprocess.run([os.path.join(scratch, "one", script), argument], env=env,
+                                     capture_output=True, text=True)
+                self.assertRegex(run.stderr, r"\Ausage: .*%s.*\n\Z" % script, argument)
+                self.assertNotEqual(run.returncode, 0, script)
+            self.assertFalse(os.path.exists(called) and read(called), "called")
         self.assertEqual(outputs[0][0], outputs[1][0], "tamsel.exe")
         self.assertEqual(outputs[0][1], outputs[1][1], "the zip")
 
     def test_release_is_the_tested_exe(self):
-        # The zip is read on Windows, in Notepad too: the commit's texts with CR LF line ends, the
-        # README marked as UTF-8, the pictures it shows beside it; of its links only the words.
+        # The zip is read on Windows, in Notepad too: the commit's texts as .txt with CR LF line
+        # ends, the README marked as UTF-8, the pictures it shows beside it; of its links the words.
         readme = git("cat-file", "blob", "HEAD:./README.md")
         pictures = [target.decode() for shown, _, target in LINK.findall(readme) if shown]
-        expected = {"tamsel.exe": read(TESTED_EXE),
-                    "README.md": b"\xef\xbb\xbf" + readme.replace(b"\n", b"\r\n"),
-                    "LICENSE": git("cat-file", "blob", "HEAD:./LICENSE").replace(b"\n", b"\r\n")}
+        license = git("cat-file", "blob", "HEAD:./LICENSE").replace(b"\n", b"\r\n")
+        expected = {"tamsel.exe": read(TESTED_EXE), "README.txt": None, "LICENSE.txt": license}
         expected.update((os.path.basename(picture), git("cat-file", "blob", "HEAD:./" + picture))
                         for picture in pictures)
         with zipfile.ZipFile(os.path.join(DIST_DIR, zip_name())) as archive:
@@ -211,12 +229,23 @@ class ExeFile(unittest.TestCase):
         self.assertEqual(list(members), list(expected), "members in this order")
         self.assertLessEqual(len(members["tamsel.exe"]), 6144, "the goal for tamsel.exe's size")
         for name, data in members.items():
-            same = (lambda text: LINK.sub(rb"\2", text)) if name == "README.md" else bytes
             with self.subTest(member=name):
-                self.assertEqual(sha256(same(data)), sha256(same(expected[name])))
-                if name in ("README.md", "LICENSE"):  # every line ends with CR LF
+                if expected[name] is not None:
+                    self.assertEqual(sha256(data), sha256(expected[name]))
+                if name.endswith(".txt"):  # every line ends with CR LF
                     self.assertNotRegex(data, rb"(?<!\r)\n|\r(?!\n)|[^\n]\Z")
-        for _, _, target in LINK.findall(members["README.md"]):
+        # Its README is for one who holds only the zip: UTF-8's mark, then lines of README.md with
+        # every heading but those on building, nothing the zip lacks, no build step, no command in
+        # a table (GitHub's \| would stay). The zip's name in README.md carries the version.
+        text, ours = (LINK.sub(rb"\2", t.replace(b"\r\n", b"\n"))
+                      for t in (members["README.txt"], b"\xef\xbb\xbf" + readme))
+        self.assertEqual(set(text.splitlines()) - set(ours.splitlines()), set())
+        self.assertEqual(re.findall(rb"^#+ .*", text, re.M), [h for h in re.findall(
+            rb"^#+ .*", ours, re.M) if not re.search(rb"Quick start|Development", h)])
+        self.assertEqual(re.findall(rb"\\\||<!--|docs/|scripts/|dist/|BUILDINFO|\S*\.md\b|cmake|"
+                                    rb"apt-get|Debian \d", text) + re.findall(rb"\\\|", readme), [])
+        self.assertEqual(set(re.findall(rb"tamsel-(\S*)-win32\.zip", readme)), {VERSION.encode()})
+        for _, _, target in LINK.findall(members["README.txt"]):
             with self.subTest(link=target):  # to a member of the zip, or to the web
                 self.assertTrue(target.decode() in members or re.match(rb"https?://", target),
                                 "names no member of the zip and no web address")
