@@ -71,8 +71,8 @@ static bool EndsLine(DWORD mode) {
 }
 
 // Where the limit cut the text inside a character, its first bytes alone would paste as a broken
-// one: the text then ends before it. UTF-16 always ends at a whole unit and never between the
-// two halves of a surrogate pair. Returns the length kept.
+// one: the text then ends before it (DecodeUtf8 ends UTF-8 so). UTF-16 always ends at a whole
+// unit and never between the two halves of a surrogate pair. Returns the length kept.
 static DWORD WholeCharacters(const char* text, DWORD length, UINT codePage, bool cut) {
     if (codePage == CP_UTF16) {
         length &= ~1u;
