@@ -160,6 +160,8 @@ TAMSEL_IMPORT void WINAPI Sleep(DWORD milliseconds);
 TAMSEL_IMPORT char* WINAPI GetCommandLineA(void);
 // Full path of the running program (module null); the length copied, 0 on failure.
 TAMSEL_IMPORT DWORD WINAPI GetModuleFileNameA(HANDLE module, char* path, DWORD size);
+// Loads a DLL (the version the exe's manifest names) for the rest of the run; null on failure.
+TAMSEL_IMPORT HANDLE WINAPI LoadLibraryA(const char* name);
 // Nonzero when info was filled for the code page (CP_ACP: the ANSI one).
 TAMSEL_IMPORT BOOL WINAPI GetCPInfo(UINT codePage, CPINFO* info);
 TAMSEL_IMPORT HANDLE WINAPI GetProcessHeap(void);

@@ -30,5 +30,9 @@ int RunTamsel() {
 // assumes as tamsel.exe is built (GCC through -mpreferred-stack-boundary=2, Clang always for
 // 32-bit Windows), so nothing needs realigning.
 extern "C" __attribute__((noreturn)) void TamselStart() {
+    // The manifest asks for the common controls 6, and on Windows XP a message box has been
+    // reported not to show under such a manifest until comctl32.dll is loaded. Loaded here, once,
+    // before any box. Result ignored: the run goes on either way.
+    LoadLibraryA("comctl32.dll");
     ExitProcess(RunTamsel());
 }

@@ -29,7 +29,7 @@ ALLOWED_IMPORTS = {
                      "GetCommandLineA", "GetConsoleCP", "GetConsoleMode", "GetFileType",
                      "GetLastError", "GetModuleFileNameA", "GetOEMCP", "GetProcessHeap",
                      "GetStdHandle", "GetSystemDefaultLCID", "GetVersion", "GlobalAlloc",
-                     "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc",
+                     "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc", "LoadLibraryA",
                      "MultiByteToWideChar", "PeekNamedPipe", "ReadConsoleA", "ReadConsoleInputA",
                      "ReadFile", "SetLastError", "Sleep", "WaitForSingleObject", "WriteFile",
                      "lstrcatA"},
@@ -53,6 +53,8 @@ HEADER = [  # (what, read from the parsed file, expected)
                             if e.id in (3, 14)], []),
     ("relocations, ASLR, DEP, no SEH, TS-aware", lambda pe: (bool(pe.DIRECTORY_ENTRY_BASERELOC),
      pe.FILE_HEADER.Characteristics & 1, pe.OPTIONAL_HEADER.DllCharacteristics), (True, 0, 0x8540)),
+    ("a manifest, id 1", lambda pe: [[n.id for n in e.directory.entries] for e in
+                                     pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 24], [[1]]),
 ]
 
 # Instructions that a 486 lacks, as objdump -d writes them (after any prefixes, such as lock or

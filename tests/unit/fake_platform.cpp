@@ -370,6 +370,10 @@ DWORD GetModuleFileNameA(HANDLE, char* path, DWORD size) {
     return static_cast<DWORD>(std::strlen(path));
 }
 
+HANDLE LoadLibraryA(const char*) {
+    return nullptr;  // the start-up goes on without it
+}
+
 // The ANSI code page (0, CP_ACP, or its number) has the lead-byte pairs scripted, UTF-8 none
 // and 4 bytes a character, any other code page neither. The pairs end with a 0,0 pair; what
 // follows it is left as garbage that would mark 0x80 to 0xFE as lead bytes if it were read.
