@@ -13,6 +13,7 @@ import sys
 import tempfile
 import unittest
 
+import pefile
 from wine_session import WineSession, command_line, windows_path
 
 TAMSEL = PROBE = TEMPLATE = WORK_DIR = None
@@ -67,8 +68,8 @@ def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None, env
             stdin = f
         elif data is not None:
             stdin = subprocess.PIPE
-        shell = subprocess.Popen(["sh", "-c", 'wine "$@"; echo "exit $?" >&2; cat', "sh",
-                                  TAMSEL] + list(args), env=env or session.env, stdin=stdin,
+        shell = subprocess.Popen(["sh", "-c", 'WINEDEBUG=+actctx wine "$@"; echo exit $? >&2; cat',
+                                  "sh", TAMSEL] + list(args), env=env or session.env, stdin=stdin,
                                  stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         if stdin == subprocess.PIPE:
             shell.stdin.write(data)  # fits the pipe: Tamsel reads only after the answer
@@ -83,6 +84,9 @@ def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None, env
         err = shell.stderr.read()
         shell.wait(timeout=300)
     code = int(err.decode().rsplit("exit ", 1)[1])
+    # Wine's trace of the start shows it parsed the manifest: dpiAware, the x86 common controls 6.
+    manifest = b'dpiAware" L"true"', b"\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0"
+    assert all(line in err for line in manifest), "Wine parsed no manifest of tamsel.exe"
     return box, code, rest
 
 
@@ -136,7 +140,7 @@ class Dialogs(Case):
     def launch(self, line, env=None, child_input=None):
         session.set_clipboard(EARLIER)
         launcher = session.launch(line, env=env, child_input=child_input)
-        box = session.answer_box("ok")
+        box = session.answer_box("ok", 60000)  # a program that crashed shows none: fail in a minute
         out = launcher.stdout.read()
         launcher.wait(timeout=300)
         return box, out.strip()
@@ -167,6 +171,14 @@ class Dialogs(Case):
 
     def test_locales_and_standard_input_handles(self):
         exe = session.tamsel_windows_path().encode()
+        # A copy rebased as a loader places it, every fix-up applied (pefile's relocate_image also
+        # rewrites import thunks): one missing from the table crashes it or changes the bytes.
+        pe = pefile.PE(TAMSEL)
+        delta, pe.OPTIONAL_HEADER.ImageBase = 0x10000000 - pe.OPTIONAL_HEADER.ImageBase, 0x10000000
+        for f in (e for b in pe.DIRECTORY_ENTRY_BASERELOC for e in b.entries if e.type == 3):
+            pe.set_dword_at_rva(f.rva, pe.get_dword_at_rva(f.rva) + delta)
+        pe.write(os.path.join(WORK_DIR, "relocated.exe"))
+        relocated = windows_path(os.path.join(WORK_DIR, "relocated.exe")).encode()
         unreadable = windows_path(os.path.join(WORK_DIR, "write-only"))
         rows = [  # name, arguments, locale, standard input (see the probe's launch), box text,
             # exit code, clipboard (None: as before), as Unicode (None: not checked)
@@ -186,10 +198,13 @@ class Dialogs(Case):
             # A read shorter than the message fails (234), yet delivers the bytes it had room for.
             ("message_pipe_cut_at_the_limit", b"", None, "message", STDIN_PROMPT, 0, PIPED[:8192],
              None),
+            ("relocated_copy_arguments", b" x", None, None, args_prompt(1), 0, b"x\r\n", None),
+            ("relocated_copy_stdin", b"", None, "message", STDIN_PROMPT, 0, PIPED[:8192], None),
         ]
         for name, args, locale, child_input, text, code, clipboard, unicode in rows:
             with self.subTest(name):
-                box, out = self.launch(exe + args, locale and locale_env(locale), child_input)
+                program = relocated if name.startswith("relocated") else exe
+                box, out = self.launch(program + args, locale and locale_env(locale), child_input)
                 self.check_box(box, text, 2)  # Wine labels buttons in the locale's words
                 self.assertEqual(out, b"exit %d" % code)
                 self.check_clipboard(clipboard, unicode)

@@ -80,8 +80,9 @@ def launch(probe, env, line, stdout=subprocess.PIPE, child_input=None):
 
 
 def wine_env(prefix):
+    # No winedbg: its crash dialog would keep a crashed program running until answered.
     env = dict(os.environ, WINEDEBUG="-all", WINEPREFIX=os.path.abspath(prefix),
-               WINEDLLOVERRIDES="winemenubuilder.exe,mscoree,mshtml=d")
+               WINEDLLOVERRIDES="winemenubuilder.exe,winedbg.exe,mscoree,mshtml=d")
     env.pop("DISPLAY", None)
     return env
 
