@@ -83,14 +83,6 @@ Clipboard Handed(const std::string& text, UINT format, const std::string& unicod
     return handed;
 }
 
-UINT FirstBlockFlags() {
-    return blocks.empty() ? 0 : blocks[0].flags;
-}
-
-std::string FirstBlockBytes() {
-    return blocks.empty() ? "" : std::string(blocks[0].bytes.begin(), blocks[0].bytes.end());
-}
-
 extern "C" {
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
@@ -137,8 +129,8 @@ HANDLE SetClipboardData(UINT format, HANDLE data) {
     Block* block = Find(data);
     if (!block || !block->everLocked || block->locks != 0) {
         Breach("a block handed to the clipboard unknown, never filled or still locked");
-    } else if (!(block->flags & 2)) {  // GMEM_MOVEABLE
-        Breach("a fixed block handed to the clipboard");
+    } else if ((block->flags & 0x2042) != 0x2042) {  // GMEM_MOVEABLE, ZEROINIT, DDESHARE
+        Breach("a block handed to the clipboard fixed, not zero-filled or not shareable");
     }
     if (script.setDataFails || fake.clipboardOpen == 0 || !block) return nullptr;
     std::string bytes(block->bytes.begin(), block->bytes.end());

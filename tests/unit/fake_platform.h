@@ -89,8 +89,5 @@ std::string Breaches();
 // CF_OEMTEXT, 7), then the Unicode text (CF_UNICODETEXT, 13) as UTF-16LE when given, then
 // CF_LOCALE (16) holding the system's locale, 0x0407.
 Clipboard Handed(const std::string& text, UINT format = 1, const std::string& unicode = "");
-// The flags and bytes of the first block allocated.
-UINT FirstBlockFlags();
-std::string FirstBlockBytes();
 
 #endif

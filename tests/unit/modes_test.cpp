@@ -335,14 +335,4 @@ TEST_P(RunTest, ExitCodeBoxesClipboardAndInputLeft) {
 INSTANTIATE_TEST_SUITE_P(Main, RunTest, testing::ValuesIn(Runs),
                          [](const testing::TestParamInfo<Case>& info) { return info.param.name; });
 
-// The arguments block is movable, zero-filled and shareable, and filled to its last byte.
-TEST(ArgumentsBlock, IsSizedExactly) {
-    ResetFake();
-    std::vector<std::string> args = {"tamsel.exe", "alpha", "beta gamma"};
-    char* argv[] = {args[0].data(), args[1].data(), args[2].data(), nullptr};
-    ASSERT_EQ(TamselMain(3, argv), 0);
-    EXPECT_EQ(FirstBlockFlags(), 0x2042u);
-    EXPECT_EQ(FirstBlockBytes(), std::string("alpha\r\nbeta gamma\r\n\0", 20));
-}
-
 }  // namespace
