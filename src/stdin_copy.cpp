@@ -31,7 +31,7 @@ static bool IsLeadByte[256];
 // ReadFile hides that cut since Windows 8, and the process may be one that ignores Ctrl+C
 // (start /b), so nothing else would stop the half-typed text from reaching the clipboard;
 // ReadConsoleA reports it on every Windows.
-static DWORD ReadInput(HANDLE input, bool console, bool pipe, DWORD size) {
+static DWORD ReadInput(HANDLE input, bool console, DWORD size) {
     for (;;) {
         DWORD got = static_cast<DWORD>(-1);  // a count the read never set is no count
         SetLastError(0);                     // an error left by an earlier call is not this read's
@@ -50,6 +50,7 @@ static DWORD ReadInput(HANDLE input, bool console, bool pipe, DWORD size) {
         // A pipe that delivers nothing took a write of nothing: its writer is still there as long
         // as the pipe is. A file or a console ends so.
         if (read && got == 0) {
+            bool pipe = GetFileType(input) == FILE_TYPE_PIPE;
             if (pipe && PeekNamedPipe(input, nullptr, 0, nullptr, nullptr, nullptr)) continue;
             return 0;
         }
@@ -108,7 +109,6 @@ int CopyStandardInput() {
     }
     DWORD mode = 0;
     bool console = GetConsoleMode(input, &mode) != 0;
-    bool pipe = GetFileType(input) == FILE_TYPE_PIPE;
     // total counts every byte taken. A pipe or a file is asked for the room left, so that the
     // rest stays unread for whoever reads next. A console is asked for all the buffer holds:
     // hosts before 2023 drop what a line holds beyond the count asked, which would cut a hole
@@ -117,7 +117,7 @@ int CopyStandardInput() {
     DWORD total = 0;
     DWORD got = 0;
     while (input && total < StdinLimit) {
-        got = ReadInput(input, console, pipe, console ? StdinLimit : StdinLimit - total);
+        got = ReadInput(input, console, console ? StdinLimit : StdinLimit - total);
         if (got == 0 || got >= Failed || (console && ReadChunk[0] == EndOfText)) break;
         for (DWORD i = 0; i < got && total < StdinLimit; ++i) text[total++] = ReadChunk[i];
     }
@@ -128,7 +128,7 @@ int CopyStandardInput() {
     // events away; where neither works, or the wait fails, the copy goes on.
     if (console && total >= StdinLimit) {
         while ((mode & ENABLE_LINE_INPUT) && !EndsLine(mode)) {
-            got = ReadInput(input, console, pipe, StdinLimit);
+            got = ReadInput(input, console, StdinLimit);
             if (got == 0 || got >= Failed) break;
         }
         if (got < Failed) {
