@@ -19,7 +19,7 @@ static_assert(sizeof(CPINFO::LeadByte) == 12, "12 lead-byte entries");
 
 namespace {
 
-const std::vector<BYTE> Cp932 = {0x81, 0x9F, 0xE0, 0xFC};
+const std::vector<BYTE> Cp932 = {0x81, 0x9F, 0xE0, 0xFC}, None = {};
 
 // The arguments 1 to n, and the command line that gives them.
 std::vector<std::string> Numbers(int n) {
@@ -142,72 +142,34 @@ std::string Copied(const std::vector<std::string>& args) {
 }
 const std::string FourteenCopied = Copied(Numbers(14));
 
+// What the start-up writes to standard error.
+const std::string NoCopy = "\r\nNo space for copy of command line\r\n",
+                  NoVector = "\r\nNo space for command line argument vector\r\n",
+                  NoTable =
+                      "\r\nError: system code page access failure; MBCS table not initialized\r\n";
+void PromptFails(FakeScript& s) {
+    s.dialogAnswers = {0};
+}
+void CtrlC(FakeScript& s) {
+    s.console = true;
+    s.reads = {{true, "", 995}};
+}
+
 const Start Starts[] = {
-    {"CopiesSplitArguments",
-     "\"C:\\t\\tamsel.exe\" alpha \"beta gamma\"",
-     -1,
-     false,
-     {},
-     0,
-     "",
+    {"CopiesSplitArguments", "\"C:\\t\\tamsel.exe\" alpha \"beta gamma\"", -1, false, None, 0, "",
      "alpha\r\nbeta gamma\r\n"},
     {"ReadsLeadBytesOfCodePage", "tamsel \xFC \x81\\\"", -1, false, Cp932, 0, "",
      "\xFC \x81\\\r\n"},
-    {"NoCopySpace",
-     NumbersLine(1),
-     0,
-     false,
-     {},
-     1,
-     "\r\nNo space for copy of command line\r\n",
-     nullptr},
-    {"NoVectorSpace",
-     NumbersLine(1),
-     1,
-     false,
-     {},
-     1,
-     "\r\nNo space for command line argument vector\r\n",
-     nullptr},
-    {"NoSpaceToGrowVector",  // 15 arguments, the program and the null entry need 17 entries
-     NumbersLine(15),
-     2,
-     false,
-     {},
-     1,
-     "\r\nNo space for command line argument vector\r\n",
-     nullptr},
-    {"FourteenArgumentsNeedNoGrowth", NumbersLine(14), 2, false, {}, 0, "", FourteenCopied.c_str()},
-    {"CodePageUnreadableGoesOn",
-     "tamsel \x81 x",
-     -1,
-     true,
-     {},
-     0,
-     "\r\nError: system code page access failure; MBCS table not initialized\r\n",
-     "\x81\r\nx\r\n"},
+    {"NoCopySpace", NumbersLine(1), 0, false, None, 1, NoCopy, nullptr},
+    {"NoVectorSpace", NumbersLine(1), 1, false, None, 1, NoVector, nullptr},
+    // 15 arguments, the program and the null entry need 17 entries.
+    {"NoSpaceToGrowVector", NumbersLine(15), 2, false, None, 1, NoVector, nullptr},
+    {"FourteenArgumentsNeedNoGrowth", NumbersLine(14), 2, false, None, 0, "",
+     FourteenCopied.c_str()},
+    {"CodePageUnreadableGoesOn", "tamsel \x81 x", -1, true, None, 0, NoTable, "\x81\r\nx\r\n"},
     // main's own exit codes pass through unchanged.
-    {"MainReturnsOne",
-     "tamsel a",
-     -1,
-     false,
-     {},
-     1,
-     "",
-     nullptr,
-     [](FakeScript& s) { s.dialogAnswers = {0}; }},
-    {"MainReturnsCtrlCExit",
-     "tamsel",
-     -1,
-     false,
-     {},
-     0xC000013A,
-     "",
-     nullptr,
-     [](FakeScript& s) {
-         s.console = true;
-         s.reads = {{true, "", 995}};
-     }},
+    {"MainReturnsOne", "tamsel a", -1, false, None, 1, "", nullptr, PromptFails},
+    {"MainReturnsCtrlCExit", "tamsel", -1, false, None, 0xC000013A, "", nullptr, CtrlC},
 };
 
 class StartTest : public testing::TestWithParam<Start> {};

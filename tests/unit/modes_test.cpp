@@ -52,6 +52,9 @@ const std::string X = "x", Y = "y";
 std::string Wide(const std::u16string& text) {  // as UTF-16LE bytes
     return {reinterpret_cast<const char*>(text.data()), text.size() * 2};
 }
+Clipboard Unicode(const std::u16string& text) {  // the text as Unicode only
+    return Handed(Wide(text), 13);
+}
 // Grüße, as UTF-8 bytes (with the line end) and as UTF-16LE.
 const std::string Utf8 =
     "Gr\xC3\xBC\xC3\x9F"
@@ -84,6 +87,9 @@ void Console(FakeScript& s) {
 void Windows98(FakeScript& s) {
     s.windows9x = true;
 }
+void NoBlock(FakeScript& s) {
+    s.globalAllocsBeforeFailure = 0;
+}
 template <UINT CodePage, UINT OemCodePage = 850, UINT AnsiCodePage = 1252>
 void Typed(FakeScript& s) {  // at a console in this code page (chcp)
     Console<7>(s), Ansi<AnsiCodePage>(s), s.consoleCodePage = CodePage, s.oemCodePage = OemCodePage;
@@ -100,6 +106,9 @@ Case Stdin(const char* name, Setup setup, std::deque<FakeRead> reads, int exitCo
 Case Piped(const char* name, Setup setup, std::string input, Clipboard clipboard,
            std::string unread = "") {  // a pipe's input in one piece, read to the limit
     return Stdin(name, setup, {{true, input}}, 0, {Prompt}, clipboard, unread);
+}
+Case AsItCame(const char* name, Setup setup, std::string input) {  // CF_TEXT, byte for byte
+    return Piped(name, setup, input, Handed(input));
 }
 Case Typing(const char* name, Setup setup, std::string line, Clipboard clipboard) {  // then Ctrl+Z
     return Stdin(name, setup, {{true, line}, {true, CtrlZ}}, 0, {Prompt}, clipboard);
@@ -122,10 +131,8 @@ const Case Runs[] = {
     Args("ArgumentsCancelled", {"a"}, Answer<2>, 0, {ArgsPrompt(1)}, Untouched),
     Args("ArgumentsPromptFailed", {"a"}, Answer<0>, 1, {ArgsPrompt(1)}, Untouched),
     Args("ArgumentsPromptNoDisplay", {"a"}, Answer<-1>, 1, {ArgsPrompt(1)}, Untouched),
-    Args(
-        "ArgumentsAllocFails", {"alpha", "beta gamma"},
-        [](FakeScript& s) { s.globalAllocsBeforeFailure = 0; }, 1, {ArgsPrompt(2), ArgsWarning(20)},
-        Untouched),
+    Args("ArgumentsAllocFails", {"alpha", "beta gamma"}, NoBlock, 1,
+         {ArgsPrompt(2), ArgsWarning(20)}, Untouched),
     Args(
         "ArgumentsLockFails", {"a"}, [](FakeScript& s) { s.lockFails = true; }, 1,
         {ArgsPrompt(1), ArgsWarning(4)}, Untouched),
@@ -160,9 +167,7 @@ const Case Runs[] = {
     Stdin(
         "StdinNullHandle", [](FakeScript& s) { s.stdinHandle = nullptr; }, {}, 0, {Prompt},
         Handed("")),
-    Stdin(
-        "StdinAllocFails", [](FakeScript& s) { s.globalAllocsBeforeFailure = 0; }, {{true, X}}, 1,
-        {Prompt, StdinWarning}, Untouched, X),
+    Stdin("StdinAllocFails", NoBlock, {{true, X}}, 1, {Prompt, StdinWarning}, Untouched, X),
     Stdin(
         "StdinLockFails", [](FakeScript& s) { s.lockFails = true; }, {{true, X}}, 1,
         {Prompt, StdinWarning}, Untouched, X),
@@ -194,17 +199,15 @@ const Case Runs[] = {
           {{true, Mixed8.substr(0, 3)}, {true, Mixed8.substr(3)}}, 0, {Prompt},
           Handed(Mixed16, 13)),
     Stdin("StdinUtf16Marked", Nothing, {{true, "\xFF"}, {true, "\xFE" + Wide(u"Grüße Ω 😀\r\n")}}, 0,
-          {Prompt}, Handed(Wide(u"Grüße Ω 😀\r\n"), 13)),
-    Piped("StdinMarkedUtf8OnDoubleByteWindows", Ansi<932>, "\xEF\xBB\xBF\xC3\xBD",
-          Handed(Wide(u"ý"), 13)),
+          {Prompt}, Unicode(u"Grüße Ω 😀\r\n")),
+    Piped("StdinMarkedUtf8OnDoubleByteWindows", Ansi<932>, "\xEF\xBB\xBF\xC3\xBD", Unicode(u"ý")),
     // Anything else as it came: double-byte text that looks like UTF-8 (ﾃｽ in 932), text that is
     // not well-formed UTF-8, Windows 98, which makes no 8-bit text of Unicode text, and a Unicode
     // text that cannot be had.
-    Piped("StdinDoubleByteLikeUtf8", Ansi<932>, "\xC3\xBD", Handed("\xC3\xBD")),
-    Piped("StdinOverlongIsNoUtf8", Nothing, "\xC3\xBC\xC0\xAF", Handed("\xC3\xBC\xC0\xAF")),
-    Piped("StdinLoneContinuationIsNoUtf8", Nothing, "\xC3\xBC\xBC", Handed("\xC3\xBC\xBC")),
-    Piped("StdinSurrogateIsNoUtf8", Nothing, "\xC3\xBC\xED\xA0\x80",
-          Handed("\xC3\xBC\xED\xA0\x80")),
+    AsItCame("StdinDoubleByteLikeUtf8", Ansi<932>, "\xC3\xBD"),
+    AsItCame("StdinOverlongIsNoUtf8", Nothing, "\xC3\xBC\xC0\xAF"),
+    AsItCame("StdinLoneContinuationIsNoUtf8", Nothing, "\xC3\xBC\xBC"),
+    AsItCame("StdinSurrogateIsNoUtf8", Nothing, "\xC3\xBC\xED\xA0\x80"),
     Piped("StdinWindows98", Windows98, "\xFF\xFE" + Wide(u"Grü"), Handed("\xFF\xFEGr\xFC")),
     Typing(
         "StdinConsole437Windows98", [](FakeScript& s) { Typed<437>(s), Windows98(s); }, Oem,
@@ -276,10 +279,10 @@ const Case Runs[] = {
     Piped("StdinUtf8CutInsideCharacter", Ansi<65001>, A8191 + "\xC3\xBC",
           Handed(A8191, 1, Wide(std::u16string(8191, 'a'))), "\xBC"),
     Piped("StdinUtf8CutOnSingleByteWindows", Nothing, A8191.substr(2) + "\xC3\xBC\xE2\x82\xAC",
-          Handed(Wide(std::u16string(8189, 'a') + u"ü"), 13), "\x82\xAC"),
+          Unicode(std::u16string(8189, 'a') + u"ü"), "\x82\xAC"),
     Piped("StdinUtf16CutInsideSurrogatePair", Nothing,
-          "\xFF\xFE" + Wide(std::u16string(4094, 'a') + u"😀"),
-          Handed(Wide(std::u16string(4094, 'a')), 13), Wide(u"😀").substr(2)),
+          "\xFF\xFE" + Wide(std::u16string(4094, 'a') + u"😀"), Unicode(std::u16string(4094, 'a')),
+          Wide(u"😀").substr(2)),
     Piped("StdinDoubleByteCutAfterCharacter", Ansi<932>, A8191.substr(1) + "\x82\x82x",
           Handed(A8191.substr(1) + "\x82\x82"), "x"),
     Stdin("StdinConsoleDoubleByteCut", Typed<932, 932, 932>, {{true, A8191 + "\x82\xA0\r\n"}}, 0,
