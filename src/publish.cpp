@@ -1,5 +1,6 @@
 // The text block's life: allocation by a copy mode, hand-off to the clipboard.
 #include "tamsel.h"
+#include "unicode.h"
 
 // Clipboard history and managers hold the clipboard open for a moment after every change;
 // give them about a second, as the .NET clipboard does.
@@ -27,9 +28,8 @@ static HGLOBAL LocaleBlock() {
 
 // Windows makes Unicode of 8-bit text by its locale's code pages; text in any other code page,
 // UTF-8 among them, which no locale has, would paste as garbage ("Grüße" in UTF-8 as "GrÃ¼ÃŸe").
-// Such text goes over as Unicode text too. Tamsel decodes UTF-8 itself, as it checks piped text
-// for it anyway: Windows 95 has no UTF-8, and NT 4.0 converts too little of it. Returns the
-// unlocked block, or null when none could be had or the code page cannot be converted.
+// Such text goes over as Unicode text too, UTF-8 decoded by Tamsel itself. Returns the unlocked
+// block, or null when none could be had or the code page cannot be converted.
 static HGLOBAL UnicodeBlock(const char* text, UINT codePage) {
     DWORD length = TextLength(text);  // a byte gives one UTF-16 unit at most
     HGLOBAL block;
@@ -40,40 +40,6 @@ static HGLOBAL UnicodeBlock(const char* text, UINT codePage) {
                                     : MultiByteToWideChar(codePage, 0, text, -1, wide, length + 1);
     GlobalUnlock(block);
     return made ? block : nullptr;  // a block left unused goes with the process
-}
-
-DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut) {
-    static const DWORD Least[] = {0, 0x80, 0x800, 0x10000};  // below: an overlong form
-    const BYTE* in = reinterpret_cast<const BYTE*>(text);
-    const BYTE* end = in + *length;
-    bool wellFormed = true;
-    WCHAR* out = wide;
-    while (in < end) {
-        const BYTE* start = in;
-        DWORD c = *in++, more = 0;
-        if (c >= 0xC0 && c < 0xF8) {
-            more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-            c &= 0x3F >> more;
-        } else if (c >= 0x80) {
-            c = 0xFFFFFFFF;  // a continuation byte, or none at all
-        }
-        DWORD least = Least[more];
-        for (; more && in < end && (*in & 0xC0) == 0x80; --more) c = c << 6 | (*in++ & 0x3F);
-        if (more && cut && in == end) {
-            *length = static_cast<DWORD>(start - reinterpret_cast<const BYTE*>(text));
-            break;
-        }
-        if (more || c < least || c > 0x10FFFF || c >> 11 == 0xD800 >> 11) {
-            c = 0xFFFD;
-            wellFormed = false;
-        }
-        if (c >= 0x10000) {  // a surrogate pair
-            *out++ = static_cast<WCHAR>(0xD800 | (c - 0x10000) >> 10);
-            c = 0xDC00 | (c & 0x3FF);
-        }
-        *out++ = static_cast<WCHAR>(c);
-    }
-    return wellFormed ? static_cast<DWORD>(out - wide) : 0;
 }
 
 // CF_TEXT says the ANSI code page of CF_LOCALE's locale, CF_OEMTEXT its OEM code page; text in

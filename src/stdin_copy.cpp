@@ -2,6 +2,7 @@
 #include "messages.h"
 #include "platform/cmdline.h"
 #include "tamsel.h"
+#include "unicode.h"
 
 // Every read lands here first, input events read away too, and the UTF-16 text that the check
 // of piped text makes (a unit a byte at most); static, so that it never sits on the stack.
@@ -77,8 +78,8 @@ static bool EndsLine(DWORD mode) {
 static DWORD WholeCharacters(const char* text, DWORD length, UINT codePage, bool cut) {
     if (codePage == CP_UTF16) {
         length &= ~1u;
-        bool firstHalf = length && (static_cast<BYTE>(text[length - 1]) & 0xFC) == 0xD8;
-        return firstHalf ? length - 2 : length;
+        const BYTE* end = reinterpret_cast<const BYTE*>(text) + length;
+        return length && IsFirstHalf(end[-2] | end[-1] << 8) ? length - 2 : length;
     }
     if (!cut) return length;
     // In a double-byte code page a trail byte may look like a lead byte: count from the start.

@@ -31,13 +31,6 @@ char* AllocateTextBlock(SIZE_T size, HGLOBAL* block);
 // about to end.
 bool PublishTextBlock(HGLOBAL block, const char* text, UINT codePage);
 
-// Decodes *length bytes of UTF-8 into wide, which has room for a unit a byte. A byte that starts
-// no well-formed character (RFC 3629: no overlong forms, no surrogates, nothing beyond U+10FFFF)
-// gives U+FFFD; in a text that was cut, a character that runs into its end is left out, and
-// *length becomes the bytes decoded. Returns the UTF-16 units made, 0 when a byte was not
-// well-formed.
-DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut);
-
 // Windows 95, 98 and Me make no 8-bit text of Unicode text on the clipboard: there a text goes
 // over in the bytes it came in.
 inline bool MakesTextOfUnicode() {
