@@ -2,6 +2,8 @@
 #include "messages.h"
 #include "tamsel.h"
 
+UINT ArgumentsCodePage = CP_ACP;
+
 int main(int argc, char** argv) {
     // Only the first byte of a sole argument is looked at: /?, /h and a lone / all mean help.
     if (argc == 2 && argv[1][0] == HelpSwitchChar) {
@@ -34,5 +36,5 @@ int CopyArguments(int argc, char** argv) {
         lstrcatA(text, argv[i]);
         lstrcatA(text, "\r\n");
     }
-    return PublishTextBlock(block, text, GetACP()) ? 0 : 1;
+    return PublishTextBlock(block, text, ArgumentsCodePage) ? 0 : 1;
 }

@@ -46,6 +46,7 @@ static HGLOBAL UnicodeBlock(const char* text, UINT codePage) {
 // any other has no 8-bit format, and would be converted by the wrong table. Windows offers each
 // format set converted as the others too.
 bool PublishTextBlock(HGLOBAL block, const char* text, UINT codePage) {
+    if (codePage == CP_ACP) codePage = GetACP();
     UINT format = codePage == GetACP() ? CF_TEXT : codePage == GetOEMCP() ? CF_OEMTEXT : 0;
     // Made before the clipboard opens, so that it is held open no longer than need be.
     HGLOBAL unicode = codePage == CP_UTF16 ? block : nullptr;

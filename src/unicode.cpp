@@ -9,6 +9,10 @@ static bool IsCharacter(DWORD c) {
     return c <= 0x10FFFF && c >> 11 != 0xD800 >> 11;
 }
 
+static bool IsSecondHalf(DWORD unit) {
+    return unit >> 10 == 0xDC00 >> 10;
+}
+
 // Writes a character as one UTF-16 unit, or beyond U+FFFF as a surrogate pair; returns what
 // follows it.
 static WCHAR* PutUtf16(DWORD c, WCHAR* out) {
@@ -48,4 +52,21 @@ DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut) {
         out = PutUtf16(c, out);
     }
     return wellFormed ? static_cast<DWORD>(out - wide) : 0;
+}
+
+void EncodeUtf8(const WCHAR* wide, char* out) {
+    BYTE* o = reinterpret_cast<BYTE*>(out);
+    for (; *wide; ++wide) {
+        DWORD c = *wide;
+        if (IsFirstHalf(c) && IsSecondHalf(wide[1])) {
+            c = 0x10000 + ((c & 0x3FF) << 10 | (*++wide & 0x3FF));
+        } else if (!IsCharacter(c)) {
+            c = Replacement;
+        }
+        int more = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        // The first byte says how many follow: 110xxxxx one, 1110xxxx two, 11110xxx three.
+        *o++ = static_cast<BYTE>((more ? 0xFF << (7 - more) : 0) | c >> 6 * more);
+        while (more--) *o++ = static_cast<BYTE>(0x80 | (c >> 6 * more & 0x3F));
+    }
+    *o = 0;
 }

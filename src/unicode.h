@@ -1,4 +1,5 @@
-// Tamsel's own Unicode coding, by one set of rules for sequences and surrogates.
+// Tamsel's own Unicode coding: UTF-8 both ways, by one set of rules for sequences and
+// surrogates.
 #ifndef TAMSEL_UNICODE_H
 #define TAMSEL_UNICODE_H
 
@@ -15,5 +16,9 @@ inline bool IsFirstHalf(DWORD unit) {
 // *length becomes the bytes decoded. Returns the UTF-16 units made, 0 when a byte was not
 // well-formed.
 DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut);
+
+// Encodes the zero-terminated UTF-16 text wide as zero-terminated UTF-8 into out, which has room
+// for 3 bytes a unit and the zero. A surrogate that is not half of a pair gives U+FFFD.
+void EncodeUtf8(const WCHAR* wide, char* out);
 
 #endif

@@ -125,9 +125,9 @@ TAMSEL_IMPORT UINT WINAPI GetOEMCP(void);
 // The system's ANSI code page, which the command line and most pipes are in; CP_UTF8 where
 // Windows is set to use UTF-8 for worldwide language support.
 TAMSEL_IMPORT UINT WINAPI GetACP(void);
-// Converts the zero-terminated text (size -1) in codePage to UTF-16, its zero included, writing
-// at most wideSize characters. Returns the characters written, 0 on failure (a code page that
-// Windows does not have among them).
+// Converts the zero-terminated text (size -1) in codePage (CP_ACP: the ANSI one) to UTF-16, its
+// zero included, writing at most wideSize characters. Returns the characters written, 0 on
+// failure (a code page that Windows does not have among them).
 TAMSEL_IMPORT int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int size,
                                              WCHAR* wide, int wideSize);
 // The system's locale, whose ANSI and OEM code pages CF_TEXT and CF_OEMTEXT are in.
@@ -156,8 +156,13 @@ TAMSEL_IMPORT BOOL WINAPI GlobalUnlock(HGLOBAL block);
 // Appends source up to its first zero byte to the text at dest and zero-terminates it.
 TAMSEL_IMPORT char* WINAPI lstrcatA(char* dest, const char* source);
 TAMSEL_IMPORT void WINAPI Sleep(DWORD milliseconds);
-// The whole command line, program name first.
+// The whole command line, program name first. On Windows of the NT line Windows makes it once,
+// at the start, of the Unicode one, by the ANSI code page's best-fit table: '?' for a character
+// that code page lacks, a look-alike where the table has one (U+FF02 becomes a quote).
 TAMSEL_IMPORT char* WINAPI GetCommandLineA(void);
+// The command line as it was given, in UTF-16. Windows 95, 98 and Me have none of their own (98
+// makes it of the ANSI one, 95's may be a stub).
+TAMSEL_IMPORT WCHAR* WINAPI GetCommandLineW(void);
 // Full path of the running program (module null); the length copied, 0 on failure.
 TAMSEL_IMPORT DWORD WINAPI GetModuleFileNameA(HANDLE module, char* path, DWORD size);
 // Loads a DLL (the version the exe's manifest names) for the rest of the run; null on failure.

@@ -26,13 +26,13 @@ SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__f
 # NT 3.1, and Windows 95 has them too); a name added here must be checked against NT 4.0 first.
 ALLOWED_IMPORTS = {
     "KERNEL32.DLL": {"ExitProcess", "FlushConsoleInputBuffer", "GetACP", "GetCPInfo",
-                     "GetCommandLineA", "GetConsoleCP", "GetConsoleMode", "GetFileType",
-                     "GetLastError", "GetModuleFileNameA", "GetOEMCP", "GetProcessHeap",
-                     "GetStdHandle", "GetSystemDefaultLCID", "GetVersion", "GlobalAlloc",
-                     "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc", "LoadLibraryA",
-                     "MultiByteToWideChar", "PeekNamedPipe", "ReadConsoleA", "ReadConsoleInputA",
-                     "ReadFile", "SetLastError", "Sleep", "WaitForSingleObject", "WriteFile",
-                     "lstrcatA"},
+                     "GetCommandLineA", "GetCommandLineW", "GetConsoleCP", "GetConsoleMode",
+                     "GetFileType", "GetLastError", "GetModuleFileNameA", "GetOEMCP",
+                     "GetProcessHeap", "GetStdHandle", "GetSystemDefaultLCID", "GetVersion",
+                     "GlobalAlloc", "GlobalLock", "GlobalUnlock", "HeapAlloc", "HeapReAlloc",
+                     "LoadLibraryA", "MultiByteToWideChar", "PeekNamedPipe", "ReadConsoleA",
+                     "ReadConsoleInputA", "ReadFile", "SetLastError", "Sleep",
+                     "WaitForSingleObject", "WriteFile", "lstrcatA"},
     "USER32.DLL": {"CloseClipboard", "EmptyClipboard", "MessageBoxA", "OpenClipboard",
                    "SetClipboardData", "wsprintfA"},
 }

@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, SplitTest, testing::ValuesIn(Splits),
 struct Start {
     const char* name;
     std::string line;
-    int heapAllocs;  // HeapAlloc/HeapReAlloc calls that succeed before one fails; -1: none fails
+    int heapAllocs;  // heap calls that succeed (the first for the Unicode line) before one fails
     bool codePageFails;
     std::vector<BYTE> lead;
     UINT exitCode;
@@ -154,6 +154,9 @@ void CtrlC(FakeScript& s) {
     s.console = true;
     s.reads = {{true, "", 995}};
 }
+void Snowman(FakeScript& s) {
+    s.wideCommandLine = u"tamsel ☃";
+}
 
 const Start Starts[] = {
     {"CopiesSplitArguments", "\"C:\\t\\tamsel.exe\" alpha \"beta gamma\"", -1, false, None, 0, "",
@@ -161,12 +164,14 @@ const Start Starts[] = {
     {"ReadsLeadBytesOfCodePage", "tamsel \xFC \x81\\\"", -1, false, Cp932, 0, "",
      "\xFC \x81\\\r\n"},
     {"NoCopySpace", NumbersLine(1), 0, false, None, 1, NoCopy, nullptr},
-    {"NoVectorSpace", NumbersLine(1), 1, false, None, 1, NoVector, nullptr},
+    {"NoVectorSpace", NumbersLine(1), 2, false, None, 1, NoVector, nullptr},
     // 15 arguments, the program and the null entry need 17 entries.
-    {"NoSpaceToGrowVector", NumbersLine(15), 2, false, None, 1, NoVector, nullptr},
-    {"FourteenArgumentsNeedNoGrowth", NumbersLine(14), 2, false, None, 0, "",
+    {"NoSpaceToGrowVector", NumbersLine(15), 3, false, None, 1, NoVector, nullptr},
+    {"FourteenArgumentsNeedNoGrowth", NumbersLine(14), 3, false, None, 0, "",
      FourteenCopied.c_str()},
     {"CodePageUnreadableGoesOn", "tamsel \x81 x", -1, true, None, 0, NoTable, "\x81\r\nx\r\n"},
+    // Memory that runs out for the Unicode command line ends the start-up.
+    {"UnicodeLineNoSpace", "", 0, false, None, 1, NoCopy, nullptr, Snowman},
     // main's own exit codes pass through unchanged.
     {"MainReturnsOne", "tamsel a", -1, false, None, 1, "", nullptr, PromptFails},
     {"MainReturnsCtrlCExit", "tamsel", -1, false, None, 0xC000013A, "", nullptr, CtrlC},

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "../../src/messages.h"
+#include "../../src/tamsel.h"
 
 FakeScript script;
 FakeState fake;
@@ -61,6 +62,7 @@ void ResetFake() {
     for (void* p : heapBlocks) std::free(p);
     heapBlocks.clear();
     std::memset(MessageText, 0, sizeof MessageText);
+    ArgumentsCodePage = 0;  // CP_ACP, as a process starts with it
 }
 
 std::string Unread() {
@@ -261,17 +263,20 @@ UINT GetACP(void) {
     return script.ansiCodePage;
 }
 
-// Code page 437 as far as "Grüße" needs it (0x81 ü, 0xE1 ß), zero-terminated (size -1), as
+// Code page 437 as far as "Grüße" needs it (0x81 ü, 0xE1 ß), and an ANSI code page (0, CP_ACP)
+// of 1252 or 932 a unit a byte, as ASCII and 1252's ü and ß are; zero-terminated (size -1), as
 // UTF-16LE. Any other code page fails as one that Windows lacks (87, ERROR_INVALID_PARAMETER),
 // and so does a wideSize too small for all of it.
 int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int size, WCHAR* wide,
                         int wideSize) {
     if (flags != 0 || size != -1) Breach("a conversion Tamsel never needs");
     int n = static_cast<int>(std::strlen(text)) + 1;
-    if (codePage != 437 || n > wideSize) return script.lastError = 87, 0;
+    if (codePage == 0) codePage = script.ansiCodePage;
+    bool ansi = codePage == script.ansiCodePage && (codePage == 1252 || codePage == 932);
+    if ((codePage != 437 && !ansi) || n > wideSize) return script.lastError = 87, 0;
     for (int i = 0; i < n; ++i) {
         unsigned char c = text[i];
-        wide[i] = c == 0x81 ? 0xFC : c == 0xE1 ? 0xDF : c;
+        wide[i] = ansi ? c : c == 0x81 ? 0xFC : c == 0xE1 ? 0xDF : c;
     }
     return n;
 }
@@ -353,8 +358,28 @@ void Sleep(DWORD milliseconds) {
     fake.now += milliseconds;
 }
 
-char* GetCommandLineA(void) {
+// Windows' best fit in the ANSI code page as far as the rows need it: 1252's upper half, ASCII for
+// its fullwidth forms and U+3000, a backslash for 932's yen sign, else '?'.
+static char BestFit(char16_t unit) {
+    bool cp1252 = script.ansiCodePage == 1252;
+    if (unit < 0x80 || (cp1252 && unit < 0x100)) return static_cast<char>(unit);
+    if (cp1252 && unit >= 0xFF01 && unit <= 0xFF5E) return static_cast<char>(unit - 0xFEE0);
+    return cp1252 && unit == 0x3000 ? ' ' : script.ansiCodePage == 932 && unit == 0xA5 ? '\\' : '?';
+}
+
+char* GetCommandLineA(void) {  // made of the Unicode line where one is scripted, as Windows does
+    if (!script.wideCommandLine.empty()) script.commandLine.clear();
+    for (char16_t unit : script.wideCommandLine) script.commandLine += BestFit(unit);
     return const_cast<char*>(script.commandLine.c_str());
+}
+
+WCHAR* GetCommandLineW(void) {
+    if (script.windows9x) Breach("GetCommandLineW on Windows 98, where it is made of the ANSI one");
+    fake.wideLine = script.wideCommandLine;
+    if (fake.wideLine.empty()) {  // as CreateProcessA makes it: the ANSI line converted
+        for (unsigned char c : script.commandLine) fake.wideLine += c;
+    }
+    return reinterpret_cast<WCHAR*>(fake.wideLine.data());
 }
 
 DWORD GetModuleFileNameA(HANDLE, char* path, DWORD size) {

@@ -50,6 +50,7 @@ struct FakeScript {
     DWORD clipboardBusyMs = 0;           // another program holds the clipboard this long
     bool setDataFails = false;           // SetClipboardData returns null
     std::string commandLine;             // what GetCommandLineA returns
+    std::u16string wideCommandLine;      // GetCommandLineW's; none: commandLine made Unicode
     bool codePageFails = false;          // GetCPInfo fails
     std::vector<BYTE> leadRanges;        // GetCPInfo's lead-byte pairs
     int heapAllocsBeforeFailure = -1;    // HeapAlloc/HeapReAlloc succeed this often, then fail
@@ -68,6 +69,7 @@ struct FakeState {
     DWORD emptyPipeAt = ~0u;  // when the last read found a non-blocking pipe empty
     bool answered = false;    // a box with OK and Cancel was answered
     bool lineTaken = false;   // a console read took the first line in part: a flush keeps it
+    std::u16string wideLine;  // GetCommandLineW's line where none is scripted
 };
 
 // What ExitProcess throws, so that a test can see the exit code of a whole start.

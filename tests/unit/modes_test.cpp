@@ -2,6 +2,7 @@
 // shown, what the clipboard holds afterwards, and what is left for the next reader of the input.
 #include <gtest/gtest.h>
 
+#include "../../src/platform/start.h"
 #include "../../src/tamsel.h"
 #include "fake_platform.h"
 
@@ -18,6 +19,7 @@ struct Case {
     std::vector<std::string> dialogs;  // each box shown, its type and text
     Clipboard clipboard;               // afterwards
     std::string unread = "";           // what the next reader of the input gets
+    std::u16string line = u"";         // a whole start with this Unicode command line instead
     friend void PrintTo(const Case& row, std::ostream* os) {
         *os << row.name;
     }  // not as bytes
@@ -103,6 +105,10 @@ Case Stdin(const char* name, Setup setup, std::deque<FakeRead> reads, int exitCo
            std::vector<std::string> dialogs, Clipboard clipboard, std::string unread = "") {
     return {name, {}, setup, reads, exitCode, dialogs, clipboard, unread};
 }
+Case Line(const char* name, std::u16string line, Setup setup, std::vector<std::string> dialogs,
+          Clipboard clipboard, int exitCode = 0) {
+    return {name, {}, setup, {}, exitCode, dialogs, clipboard, "", line};
+}
 Case Piped(const char* name, Setup setup, std::string input, Clipboard clipboard,
            std::string unread = "") {  // a pipe's input in one piece, read to the limit
     return Stdin(name, setup, {{true, input}}, 0, {Prompt}, clipboard, unread);
@@ -149,6 +155,22 @@ const Case Runs[] = {
           "e"},
          [](FakeScript& s) { Ansi<65001>(s), s.globalAllocsBeforeFailure = 1; }, 0, {ArgsPrompt(1)},
          {{1, Utf8}}),
+    // Started with a Unicode command line (PowerShell, Windows Terminal, Explorer): where the ANSI
+    // line that Windows made of it lost or changed a character, the Unicode one is split and goes
+    // as Unicode; the ANSI one where it holds every character, and on Windows 98.
+    Line("LineInAnsiCodePage", u"t a \"b c\" Grüße", Nothing, {ArgsPrompt(3)},
+         Handed("a\r\nb c\r\nGr\374\337e\r\n")),
+    Line("LineCyrillic", u"t Привет \"☃ x\"", Nothing, {ArgsPrompt(2)},
+         Unicode(u"Привет\r\n☃ x\r\n")),
+    Line("LineLookAlikes", u"t ＂a b＂ c　d ＼\"e f\"", Nothing, {ArgsPrompt(4)},
+         Unicode(u"＂a\r\nb＂\r\nc　d\r\n＼e f\r\n")),
+    Line("LineYenUnder932", u"t ¥\"q rП\" s", Ansi<932>, {ArgsPrompt(2)},
+         Unicode(u"¥q rП\r\ns\r\n")),
+    Line("LineSurrogates", u"t 😀 x\xD800y", Nothing, {ArgsPrompt(2)},
+         Unicode(u"😀\r\nx\uFFFDy\r\n")),
+    Line("LineWindows98", u"t ＂a b＂", Windows98, {ArgsPrompt(1)}, Handed("a b\r\n")),
+    Line("LineUnconvertible", u"t Привет", Ansi<1250>, {ArgsPrompt(1)}, Handed("??????\r\n")),
+    Line("LineNoBlock", u"t Привет", NoBlock, {ArgsPrompt(1), ArgsWarning(15)}, Untouched, 1),
     // Hand-off: a busy clipboard is tried for about a second; failure is exit code 1.
     Args("ClipboardBusyBriefly", {"a"}, Busy<300>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
     Args("ClipboardBusyOnLastTry", {"a"}, Busy<900>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
@@ -328,7 +350,9 @@ TEST_P(RunTest, ExitCodeBoxesClipboardAndInputLeft) {
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
 
-    EXPECT_EQ(TamselMain(static_cast<int>(argv.size()) - 1, argv.data()), run.exitCode);
+    script.wideCommandLine = run.line;
+    int argc = static_cast<int>(argv.size()) - 1;
+    EXPECT_EQ(run.line.empty() ? TamselMain(argc, argv.data()) : RunTamsel(), run.exitCode);
     EXPECT_EQ(fake.dialogs, run.dialogs);
     EXPECT_EQ(fake.clipboard, run.clipboard);
     EXPECT_EQ(Unread(), run.unread);
