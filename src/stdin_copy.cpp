@@ -73,11 +73,10 @@ static bool EndsLine(DWORD mode) {
 }
 
 // Where the limit cut the text inside a character, its first bytes alone would paste as a broken
-// one: the text then ends before it (DecodeUtf8 ends UTF-8 so). UTF-16 always ends at a whole
-// unit and never between the two halves of a surrogate pair. Returns the length kept.
+// one: the text then ends before it (DecodeUtf8 ends UTF-8 so). UTF-16, which ends at a whole
+// unit, never ends between the two halves of a surrogate pair. Returns the length kept.
 static DWORD WholeCharacters(const char* text, DWORD length, UINT codePage, bool cut) {
     if (codePage == CP_UTF16) {
-        length &= ~1u;
         const BYTE* end = reinterpret_cast<const BYTE*>(text) + length;
         return length && IsFirstHalf(end[-2] | end[-1] << 8) ? length - 2 : length;
     }
@@ -155,12 +154,22 @@ int CopyStandardInput() {
     bool checkBytes = !console && MakesTextOfUnicode();
     DWORD skip = 0;
     if (checkBytes && StartsWith(text, "\xFF\xFE")) codePage = CP_UTF16, skip = 2;
+    // UTF-32LE's mark begins with UTF-16LE's.
+    if (skip && total >= 4 && !text[2] && !text[3]) codePage = CP_UTF32, skip = 4;
     if (checkBytes && StartsWith(text, "\xEF\xBB\xBF")) codePage = CP_UTF8, skip = 3;
-    // The mark goes. A zero byte would end 8-bit text early, so each one alone goes too; in
-    // UTF-16 they are half the text.
+    // The mark goes. A zero unit would end the clipboard's text early, so each one alone goes
+    // too: a zero byte of 8-bit text, a zero unit of UTF-16 or UTF-32, whose other zero bytes are
+    // part of the text. So does a unit that the input ended inside.
+    DWORD unit = codePage == CP_UTF32 ? 4 : codePage == CP_UTF16 ? 2 : 1;
     DWORD length = 0;
-    for (DWORD i = skip; i < total; ++i) {
-        if (text[i] != 0 || codePage == CP_UTF16) text[length++] = text[i];
+    for (DWORD i = skip; i + unit <= total; i += unit) {
+        BYTE any = 0;
+        for (DWORD k = 0; k < unit; ++k) any |= text[i + k];
+        for (DWORD k = 0; any && k < unit; ++k) text[length++] = text[i + k];
+    }
+    if (codePage == CP_UTF32) {
+        length = DecodeUtf32(text, length, reinterpret_cast<WCHAR*>(text)) * sizeof(WCHAR);
+        codePage = CP_UTF16;
     }
     bool cut = total == StdinLimit;
     if (codePage == CP_UTF8 ||

@@ -1,5 +1,5 @@
-// Tamsel's own Unicode coding. Windows 95 has no UTF-8, NT 4.0 converts too little of it, and
-// piped text is checked for UTF-8 anyway: so Tamsel needs none of Windows' own.
+// Tamsel's own Unicode coding. Windows 95 has no UTF-8, NT 4.0 converts too little of it and knows
+// no UTF-32, and piped text is checked for UTF-8 anyway: so Tamsel needs none of Windows' own.
 #include "unicode.h"
 
 constexpr DWORD Replacement = 0xFFFD;  // stands for what is no character
@@ -52,6 +52,18 @@ DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut) {
         out = PutUtf16(c, out);
     }
     return wellFormed ? static_cast<DWORD>(out - wide) : 0;
+}
+
+// Each unit is read before its units are written, and they never take more room than it: so wide
+// may be text itself.
+DWORD DecodeUtf32(const char* text, DWORD length, WCHAR* wide) {
+    const BYTE* in = reinterpret_cast<const BYTE*>(text);
+    WCHAR* out = wide;
+    for (DWORD i = 0; i + 4 <= length; i += 4) {
+        DWORD c = in[i] | in[i + 1] << 8 | in[i + 2] << 16 | static_cast<DWORD>(in[i + 3]) << 24;
+        out = PutUtf16(IsCharacter(c) ? c : Replacement, out);
+    }
+    return static_cast<DWORD>(out - wide);
 }
 
 void EncodeUtf8(const WCHAR* wide, char* out) {

@@ -1,5 +1,5 @@
-// Tamsel's own Unicode coding: UTF-8 both ways, by one set of rules for sequences and
-// surrogates.
+// Tamsel's own Unicode coding: UTF-8 both ways and UTF-32 to UTF-16, by one set of rules for
+// sequences and surrogates.
 #ifndef TAMSEL_UNICODE_H
 #define TAMSEL_UNICODE_H
 
@@ -16,6 +16,11 @@ inline bool IsFirstHalf(DWORD unit) {
 // *length becomes the bytes decoded. Returns the UTF-16 units made, 0 when a byte was not
 // well-formed.
 DWORD DecodeUtf8(const char* text, DWORD* length, WCHAR* wide, bool cut);
+
+// Decodes the whole 4-byte units of length bytes of UTF-32LE into wide, which may be text itself:
+// a value beyond U+FFFF as a surrogate pair, one that is no character (a surrogate, or beyond
+// U+10FFFF) as U+FFFD. Returns the UTF-16 units made.
+DWORD DecodeUtf32(const char* text, DWORD length, WCHAR* wide);
 
 // Encodes the zero-terminated UTF-16 text wide as zero-terminated UTF-8 into out, which has room
 // for 3 bytes a unit and the zero. A surrogate that is not half of a pair gives U+FFFD.

@@ -62,7 +62,8 @@ typedef struct HWND__* HWND;
 #define CF_LOCALE 16u
 #define CP_ACP 0u
 #define CP_UTF8 65001u
-#define CP_UTF16 1200u  // Windows' number for UTF-16LE, the text of CF_UNICODETEXT
+#define CP_UTF16 1200u   // Windows' number for UTF-16LE, the text of CF_UNICODETEXT
+#define CP_UTF32 12000u  // and for UTF-32LE
 #define MAX_LEADBYTES 12
 
 typedef struct CPINFO {

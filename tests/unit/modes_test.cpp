@@ -54,6 +54,9 @@ const std::string X = "x", Y = "y";
 std::string Wide(const std::u16string& text) {  // as UTF-16LE bytes
     return {reinterpret_cast<const char*>(text.data()), text.size() * 2};
 }
+std::string Wide(const std::u32string& text) {  // as UTF-32LE bytes
+    return {reinterpret_cast<const char*>(text.data()), text.size() * 4};
+}
 Clipboard Unicode(const std::u16string& text) {  // the text as Unicode only
     return Handed(Wide(text), 13);
 }
@@ -223,6 +226,13 @@ const Case Runs[] = {
     Stdin("StdinUtf16Marked", Nothing, {{true, "\xFF"}, {true, "\xFE" + Wide(u"Grüße Ω 😀\r\n")}}, 0,
           {Prompt}, Unicode(u"Grüße Ω 😀\r\n")),
     Piped("StdinMarkedUtf8OnDoubleByteWindows", Ansi<932>, "\xEF\xBB\xBF\xC3\xBD", Unicode(u"ý")),
+    // UTF-16 and UTF-32LE (FF FE 00 00) lose their zero units and a unit the input ended inside;
+    // UTF-32 gives surrogate pairs, and U+FFFD for a value that is no character.
+    Piped("StdinUtf16ZeroUnitOddByte", Nothing, Wide({u"\uFEFFĀa\0b", 5}) + "c", Unicode(u"Āab")),
+    Piped("StdinUtf32", Nothing, Wide({U"\uFEFFa\0😀\xD800\x110000", 6}) + "b",
+          Unicode(u"a😀\uFFFD\uFFFD")),
+    Piped("StdinUtf32AtLimit", Nothing, Wide(U"\uFEFF" + std::u32string(2048, 'a')),
+          Unicode(std::u16string(2047, 'a')), Wide(U"a")),
     // Anything else as it came: double-byte text that looks like UTF-8 (ﾃｽ in 932), text that is
     // not well-formed UTF-8, Windows 98, which makes no 8-bit text of Unicode text, and a Unicode
     // text that cannot be had.
