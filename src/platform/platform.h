@@ -143,7 +143,8 @@ TAMSEL_IMPORT DWORD WINAPI GetFileType(HANDLE file);
 // pipe from a Unix shell.
 TAMSEL_IMPORT BOOL WINAPI PeekNamedPipe(HANDLE pipe, void* buffer, DWORD size, DWORD* read,
                                         DWORD* available, DWORD* left);
-// The high bit set on Windows 95, 98 and Me.
+// The major version in the low byte, the minor one in the next (Windows XP: 5, 1); the high bit
+// set on Windows 95, 98 and Me.
 TAMSEL_IMPORT DWORD WINAPI GetVersion(void);
 // Nonzero when handle is a console; *mode then holds its input or output mode.
 TAMSEL_IMPORT BOOL WINAPI GetConsoleMode(HANDLE handle, DWORD* mode);

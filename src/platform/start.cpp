@@ -64,8 +64,12 @@ int RunTamsel() {
 // 32-bit Windows), so nothing needs realigning.
 extern "C" __attribute__((noreturn)) void TamselStart() {
     // The manifest asks for the common controls 6, and on Windows XP a message box has been
-    // reported not to show under such a manifest until comctl32.dll is loaded. Loaded here, once,
-    // before any box. Result ignored: the run goes on either way.
-    LoadLibraryA("comctl32.dll");
+    // reported not to show under such a manifest until comctl32.dll is loaded: loaded here, once,
+    // before any box. From XP on, the manifest sends that load to the common controls 6 in WinSxS.
+    // Before XP nothing does: the loader would search the exe's folder and then the current one
+    // before the system's, so a comctl32.dll left where the user types tamsel would run inside
+    // Tamsel, and no box needs it there. Result ignored: the run goes on either way.
+    DWORD version = GetVersion();
+    if (((version & 0xFF) << 8 | (version >> 8 & 0xFF)) >= 0x0501) LoadLibraryA("comctl32.dll");
     ExitProcess(RunTamsel());
 }

@@ -141,6 +141,10 @@ std::string Copied(const std::vector<std::string>& args) {
     return text;
 }
 const std::string FourteenCopied = Copied(Numbers(14));
+template <WORD Number>
+void Version(FakeScript& s) {
+    s.windowsVersion = Number;
+}
 
 // What the start-up writes to standard error.
 const std::string NoCopy = "\r\nNo space for copy of command line\r\n",
@@ -170,7 +174,10 @@ const Start Starts[] = {
     {"FourteenArgumentsNeedNoGrowth", NumbersLine(14), 3, false, None, 0, "",
      FourteenCopied.c_str()},
     {"CodePageUnreadableGoesOn", "tamsel \x81 x", -1, true, None, 0, NoTable, "\x81\r\nx\r\n"},
-    // Memory that runs out for the Unicode command line ends the start-up.
+    // comctl32.dll by name only from Windows XP on, where a box needs it; before, the current
+    // folder could plant one. Memory that runs out for the Unicode command line ends the start.
+    {"Windows2000", "tamsel a", -1, false, None, 0, "", "a\r\n", Version<0x0500>},
+    {"WindowsXp", "tamsel a", -1, false, None, 0, "", "a\r\n", Version<0x0501>},
     {"UnicodeLineNoSpace", "", 0, false, None, 1, NoCopy, nullptr, Snowman},
     // main's own exit codes pass through unchanged.
     {"MainReturnsOne", "tamsel a", -1, false, None, 1, "", nullptr, PromptFails},

@@ -88,6 +88,8 @@ Clipboard Handed(const std::string& text, UINT format, const std::string& unicod
 extern "C" {
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    // Windows XP has been reported to show no box under the manifest until comctl32.dll is loaded.
+    if (!script.windows9x && script.windowsVersion == 0x0501 && !fake.commonControls) return 0;
     if (owner != nullptr || text != MessageText || std::strcmp(caption, "Tamsel") != 0) {
         Breach("a box with an owner, another buffer or caption");
     }
@@ -293,8 +295,9 @@ void SetLastError(DWORD error) {
     script.lastError = error;
 }
 
-DWORD GetVersion(void) {  // Windows 98 (4.10), or Windows 7 (6.1)
-    return script.windows9x ? 0xC0000A04 : 0x1DB10106;
+DWORD GetVersion(void) {  // Windows 98 (4.10), or the version scripted, build 7601
+    WORD version = script.windowsVersion;
+    return script.windows9x ? 0xC0000A04 : 0x1DB10000 | (version & 0xFF) << 8 | version >> 8;
 }
 
 DWORD GetFileType(HANDLE file) {
@@ -387,7 +390,10 @@ DWORD GetModuleFileNameA(HANDLE, char* path, DWORD size) {
     return static_cast<DWORD>(std::strlen(path));
 }
 
-HANDLE LoadLibraryA(const char*) {
+// Before Windows XP no manifest sends a DLL's name to WinSxS: the current folder can plant one.
+HANDLE LoadLibraryA(const char* name) {
+    if (script.windows9x || script.windowsVersion < 0x0501) Breach("a DLL by name before XP");
+    fake.commonControls = std::strcmp(name, "comctl32.dll") == 0;
     return nullptr;  // the start-up goes on without it
 }
 

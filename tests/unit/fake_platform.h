@@ -43,6 +43,7 @@ struct FakeScript {
     UINT oemCodePage = 850;              // GetOEMCP
     UINT ansiCodePage = 1252;            // GetACP
     bool windows9x = false;              // GetVersion: Windows 98
+    WORD windowsVersion = 0x0601;        // GetVersion otherwise: major, minor (Windows 7)
     LCID systemLocale = 0x0407;          // GetSystemDefaultLCID: German (Germany)
     DWORD lastError = 0;                 // the last error when the run starts
     int globalAllocsBeforeFailure = -1;  // GlobalAlloc succeeds this often, then fails
@@ -63,13 +64,14 @@ struct FakeState {
     std::vector<DWORD> readSizes;  // the sizes asked for, in order
     std::vector<std::string> breaches;
     int clipboardOpen = 0;
-    DWORD now = 0;            // milliseconds slept or waited since the start
-    DWORD quietSince = 0;     // when the console's input was last emptied
-    int signalledWaits = 0;   // waits that found input events
-    DWORD emptyPipeAt = ~0u;  // when the last read found a non-blocking pipe empty
-    bool answered = false;    // a box with OK and Cancel was answered
-    bool lineTaken = false;   // a console read took the first line in part: a flush keeps it
-    std::u16string wideLine;  // GetCommandLineW's line where none is scripted
+    DWORD now = 0;                // milliseconds slept or waited since the start
+    DWORD quietSince = 0;         // when the console's input was last emptied
+    int signalledWaits = 0;       // waits that found input events
+    DWORD emptyPipeAt = ~0u;      // when the last read found a non-blocking pipe empty
+    bool answered = false;        // a box with OK and Cancel was answered
+    bool lineTaken = false;       // a console read took the first line in part: a flush keeps it
+    bool commonControls = false;  // comctl32.dll was loaded
+    std::u16string wideLine;      // GetCommandLineW's line where none is scripted
 };
 
 // What ExitProcess throws, so that a test can see the exit code of a whole start.
