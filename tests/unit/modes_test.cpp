@@ -226,6 +226,8 @@ const Case Runs[] = {
     Stdin("StdinUtf16Marked", Nothing, {{true, "\xFF"}, {true, "\xFE" + Wide(u"Grüße Ω 😀\r\n")}}, 0,
           {Prompt}, Unicode(u"Grüße Ω 😀\r\n")),
     Piped("StdinMarkedUtf8OnDoubleByteWindows", Ansi<932>, "\xEF\xBB\xBF\xC3\xBD", Unicode(u"ý")),
+    Piped("StdinUtf8FourBytes", Nothing, "a\xF0\x9F\x98\x80", Unicode(u"a😀")),
+    Piped("StdinUtf16LooksLikeUtf8", Nothing, "\xFF\xFE\xC3\x80", Unicode(u"\u80C3")),
     // UTF-16 and UTF-32LE (FF FE 00 00) lose their zero units and a unit the input ended inside;
     // UTF-32 gives surrogate pairs, and U+FFFD for a value that is no character.
     Piped("StdinUtf16ZeroUnitOddByte", Nothing, Wide({u"\uFEFFĀa\0b", 5}) + "c", Unicode(u"Āab")),
@@ -240,6 +242,11 @@ const Case Runs[] = {
     AsItCame("StdinOverlongIsNoUtf8", Nothing, "\xC3\xBC\xC0\xAF"),
     AsItCame("StdinLoneContinuationIsNoUtf8", Nothing, "\xC3\xBC\xBC"),
     AsItCame("StdinSurrogateIsNoUtf8", Nothing, "\xC3\xBC\xED\xA0\x80"),
+    AsItCame("StdinThreeByteOverlong", Nothing, "\xC3\xBC\xE0\x82\xA9"),
+    AsItCame("StdinFourByteOverlong", Nothing, "\xC3\xBC\xF0\x82\x82\xAC"),
+    AsItCame("StdinLeadByteF9", Nothing, "\xC3\xBC\xF9\x88\x80\x80"),
+    AsItCame("StdinUtf8EndsIncomplete", Nothing, "\xC3\xBC\xC3"),
+    AsItCame("StdinLeadByteEndsInput", Ansi<932>, "a\x82"),
     Piped("StdinWindows98", Windows98, "\xFF\xFE" + Wide(u"Grü"), Handed("\xFF\xFEGr\xFC")),
     Typing(
         "StdinConsole437Windows98", [](FakeScript& s) { Typed<437>(s), Windows98(s); }, Oem,
@@ -312,6 +319,10 @@ const Case Runs[] = {
           Handed(A8191, 1, Wide(std::u16string(8191, 'a'))), "\xBC"),
     Piped("StdinUtf8CutOnSingleByteWindows", Nothing, A8191.substr(2) + "\xC3\xBC\xE2\x82\xAC",
           Unicode(std::u16string(8189, 'a') + u"ü"), "\x82\xAC"),
+    Piped("StdinIllFormedCut", Nothing, "\xC0" + A8191.substr(1) + "\xC3\xBC",
+          Handed("\xC0" + A8191.substr(1) + "\xC3"), "\xBC"),
+    Piped("StdinMarkedIllFormedCut", Nothing, "\xEF\xBB\xBF\xC0" + A8191.substr(4) + "\xC3\xBC",
+          Unicode(u"\uFFFD" + std::u16string(8187, 'a')), "\xBC"),
     Piped("StdinUtf16CutInsideSurrogatePair", Nothing,
           "\xFF\xFE" + Wide(std::u16string(4094, 'a') + u"😀"), Unicode(std::u16string(4094, 'a')),
           Wide(u"😀").substr(2)),
@@ -328,6 +339,8 @@ const Case Runs[] = {
         "StdinReadOnlyConsoleEventsStay",
         [](FakeScript& s) { Console<7>(s), s.readOnlyConsole = s.eventReadFails = true; },
         {{true, LimitLine}, {true, Next}}, 0, {Prompt}, Handed(LimitLine, 7), Next),
+    Stdin("StdinConsoleReadFails", Console<7>, {{true, "ab"}, {false, "", 6}, {true, Next}}, 1,
+          {Prompt}, Untouched, Next),
     Stdin("StdinConsoleDrainReadFails", Console<7>, {{true, Kept}, {false, "", 6}, {true, Next}}, 1,
           {Prompt}, Untouched, Next),
     Stdin(
