@@ -48,8 +48,9 @@ static DWORD ReadInput(HANDLE input, bool console, DWORD size) {
             return got;
         }
         if (error == ERROR_OPERATION_ABORTED) return Interrupted;
-        // A pipe that delivers nothing took a write of nothing: its writer is still there as long
-        // as the pipe is. A file or a console ends so.
+        // A message pipe, or one that Cygwin made, delivers nothing for a write of nothing: its
+        // writer is still there as long as the pipe is. A file or a console ends so, and under
+        // Wine a pipe from a Unix shell, which the peek fails.
         if (read && got == 0) {
             bool pipe = GetFileType(input) == FILE_TYPE_PIPE;
             if (pipe && PeekNamedPipe(input, nullptr, 0, nullptr, nullptr, nullptr)) continue;

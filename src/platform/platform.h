@@ -93,9 +93,11 @@ TAMSEL_IMPORT BOOL WINAPI CloseClipboard(void);
 // The standard handle, null when the process has none, INVALID_HANDLE_VALUE when unusable.
 TAMSEL_IMPORT HANDLE WINAPI GetStdHandle(DWORD which);
 // Nonzero on success with *done bytes stored; zero on failure. A file or a console ends with 0
-// bytes stored, a pipe by failing with ERROR_BROKEN_PIPE: its read that stores 0 bytes took a
-// write of 0 bytes (under Wine a pipe from a Unix shell ends so too). Never stores more than
-// size bytes. A pipe in non-blocking mode fails with ERROR_NO_DATA while it is empty; a message
+// bytes stored, a pipe by failing with ERROR_BROKEN_PIPE. A pipe read that succeeds with 0 bytes
+// comes, on Windows, from a message pipe's message of 0 bytes or from a pipe that Cygwin made;
+// a byte pipe, as CreatePipe makes them for cmd, PowerShell and .NET, never hands its reader a
+// write of 0 bytes. Under Wine a pipe from a Unix shell ends so. Never stores more than size
+// bytes. A pipe in non-blocking mode fails with ERROR_NO_DATA while it is empty; a message
 // pipe fails with ERROR_MORE_DATA when a message is longer than size, yet stores size bytes of
 // it and keeps the rest for the next read. At a console since Windows 8, Ctrl+C or Ctrl+Break
 // cutting the read short looks just like the end of input, hence ReadConsoleA there.
