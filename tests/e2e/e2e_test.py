@@ -84,8 +84,9 @@ def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None, env
         err = shell.stderr.read()
         shell.wait(timeout=300)
     code = int(err.decode().rsplit("exit ", 1)[1])
-    # Wine's trace of the start shows it parsed the manifest: dpiAware, the x86 common controls 6.
-    manifest = b'dpiAware" L"true"', b"\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0"
+    # Wine's trace shows it parsed the manifest: dpiAware, dpiAwareness, the x86 common controls 6.
+    manifest = (b'dpiAware" L"true"', b'dpiAwareness" L"PerMonitorV2, PerMonitor"',
+                b"\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0")
     assert all(line in err for line in manifest), "Wine parsed no manifest of tamsel.exe"
     return box, code, rest
 
