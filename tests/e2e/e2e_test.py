@@ -201,6 +201,9 @@ class Dialogs(Case):
              None),
             ("relocated_copy_arguments", b" x", None, None, args_prompt(1), 0, b"x\r\n", None),
             ("relocated_copy_stdin", b"", None, "message", STDIN_PROMPT, 0, PIPED[:8192], None),
+            # Started by CreateProcessW: the ANSI command line (1252) has a ? for each character.
+            ("unicode_command_line", " Привет ☃".encode(), "de_DE", "unicode", args_prompt(2), 0,
+             b"??????\r\n?\r\n", "Привет\r\n☃\r\n"),
         ]
         for name, args, locale, child_input, text, code, clipboard, unicode in rows:
             with self.subTest(name):
