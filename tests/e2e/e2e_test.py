@@ -227,10 +227,12 @@ class Streams(Case):
         ("file", "file", None, long_input, "ok", long_input[:8192].replace(b"\0", b""),
          long_input[8192:]),
         ("empty_file", "file", None, b"", "ok", b"", b""),
-        # Text that proves to be UTF-8, or UTF-16 by its mark, goes as Unicode text only, of which
+        # Text proving UTF-8, or UTF-16 or UTF-32 by its mark, goes as Unicode text only, of which
         # Wine makes CF_TEXT in the system's code page.
         ("utf8_pipe", "pipe", "de_DE", "Grüße — ½ €".encode(), "ok", "Grüße — ½ €", b""),
         ("utf16_file", "file", "de_DE", "\ufeffGrüße — ½ €".encode("utf-16-le"), "ok", "Grüße — ½ €",
+         b""),
+        ("utf32_file", "file", "de_DE", "\ufeffGrüße — ½ €".encode("utf-32-le"), "ok", "Grüße — ½ €",
          b""),
     ]
 
