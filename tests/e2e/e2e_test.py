@@ -84,8 +84,9 @@ def run_tamsel(args, answer, data=None, source="pipe", hold_ms=0, shot=None, env
         err = shell.stderr.read()
         shell.wait(timeout=300)
     code = int(err.decode().rsplit("exit ", 1)[1])
-    # Wine's trace of the start shows it parsed the manifest: dpiAware, the x86 common controls 6.
-    manifest = b'dpiAware" L"true"', b"\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0"
+    # Wine's trace shows it parsed the manifest: dpiAware, dpiAwareness, the x86 common controls 6.
+    manifest = (b'dpiAware" L"true"', b'dpiAwareness" L"PerMonitorV2, PerMonitor"',
+                b"\\x86_microsoft.windows.common-controls_6595b64144ccf1df_6.0")
     assert all(line in err for line in manifest), "Wine parsed no manifest of tamsel.exe"
     return box, code, rest
 
@@ -200,6 +201,9 @@ class Dialogs(Case):
              None),
             ("relocated_copy_arguments", b" x", None, None, args_prompt(1), 0, b"x\r\n", None),
             ("relocated_copy_stdin", b"", None, "message", STDIN_PROMPT, 0, PIPED[:8192], None),
+            # Started by CreateProcessW: the ANSI command line (1252) has a ? for each character.
+            ("unicode_command_line", " Привет ☃".encode(), "de_DE", "unicode", args_prompt(2), 0,
+             b"??????\r\n?\r\n", "Привет\r\n☃\r\n"),
         ]
         for name, args, locale, child_input, text, code, clipboard, unicode in rows:
             with self.subTest(name):
@@ -223,10 +227,12 @@ class Streams(Case):
         ("file", "file", None, long_input, "ok", long_input[:8192].replace(b"\0", b""),
          long_input[8192:]),
         ("empty_file", "file", None, b"", "ok", b"", b""),
-        # Text that proves to be UTF-8, or UTF-16 by its mark, goes as Unicode text only, of which
+        # Text proving UTF-8, or UTF-16 or UTF-32 by its mark, goes as Unicode text only, of which
         # Wine makes CF_TEXT in the system's code page.
         ("utf8_pipe", "pipe", "de_DE", "Grüße — ½ €".encode(), "ok", "Grüße — ½ €", b""),
         ("utf16_file", "file", "de_DE", "\ufeffGrüße — ½ €".encode("utf-16-le"), "ok", "Grüße — ½ €",
+         b""),
+        ("utf32_file", "file", "de_DE", "\ufeffGrüße — ½ €".encode("utf-32-le"), "ok", "Grüße — ½ €",
          b""),
     ]
 

@@ -18,7 +18,8 @@
  *                                    file INPUT opened for writing only, so that reads fail, no
  *                                    handle for "none", or a pipe that a thread fills with bytes
  *                                    1 + i % 255: "nowait" (PIPE_NOWAIT) 3000, an empty read,
- *                                    3000 more; "message" 10,000 in one; print "exit N", exit N
+ *                                    3000 more; "message" 10,000 in one. "unicode" keeps them,
+ *                                    the line UTF-8, for CreateProcessW. Print "exit N", exit N
  *   probe console EXE ANSWER TIMEOUT_MS OPTIONS PASTE [LINE ...]
  *                                    start EXE in a console of its own and type there: PASTE
  *                                    while its box is up, then answer the box as `box` does
@@ -201,6 +202,9 @@ static DWORD WINAPI write_pipe(void* nowait) {
 
 static int launch(const char* input) {
     static char command_line[65536];
+    static WCHAR wide[65536];
+    int unicode = input && !strcmp(input, "unicode");
+    if (unicode) input = NULL; /* the standard handles as without INPUT */
     _setmode(_fileno(stdin), _O_BINARY);
     size_t length = fread(command_line, 1, sizeof command_line - 1, stdin);
     command_line[length] = 0;
@@ -222,8 +226,12 @@ static int launch(const char* input) {
             CreateFileA(input, GENERIC_WRITE, 0, &inherited, CREATE_ALWAYS, 0, NULL);
     }
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &startup, &process)) {
-        printf("CreateProcessA failed: %lu\n", GetLastError());
+    STARTUPINFOW plain = {.cb = sizeof plain};
+    if (unicode) MultiByteToWideChar(CP_UTF8, 0, command_line, -1, wide, 65536);
+    if (unicode ? !CreateProcessW(NULL, wide, NULL, NULL, TRUE, 0, NULL, NULL, &plain, &process)
+                : !CreateProcessA(NULL, command_line, NULL, NULL, TRUE, 0, NULL, NULL, &startup,
+                                  &process)) {
+        printf("CreateProcess failed: %lu\n", GetLastError());
         return 255;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
