@@ -18,8 +18,9 @@
  *                                    file INPUT opened for writing only, so that reads fail, no
  *                                    handle for "none", or a pipe that a thread fills with bytes
  *                                    1 + i % 255: "nowait" (PIPE_NOWAIT) 3000, an empty read,
- *                                    3000 more; "message" 10,000 in one. "unicode" keeps them,
- *                                    the line UTF-8, for CreateProcessW. Print "exit N", exit N
+ *                                    3000 more; "message" 10,000 in one; "unicode" inherits
+ *                                    them and takes the line as UTF-8, for CreateProcessW;
+ *                                    print "exit N", exit N
  *   probe console EXE ANSWER TIMEOUT_MS OPTIONS PASTE [LINE ...]
  *                                    start EXE in a console of its own and type there: PASTE
  *                                    while its box is up, then answer the box as `box` does
