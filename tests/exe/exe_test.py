@@ -53,12 +53,10 @@ HEADER = [  # (what, read from the parsed file, expected)
                             if e.id in (3, 14)], []),
     ("relocations, ASLR, DEP, no SEH, TS-aware", lambda pe: (bool(pe.DIRECTORY_ENTRY_BASERELOC),
      pe.FILE_HEADER.Characteristics & 1, pe.OPTIONAL_HEADER.DllCharacteristics), (True, 0, 0x8540)),
-    ("a manifest, id 1, aware of each monitor's DPI", lambda pe: [(n.id, re.findall(
-        rb"<dpiAwareness\b.*?</dpiAwareness>", pe.get_data(d.OffsetToData, d.Size)))
-        for e in pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 24 for n in e.directory.entries
-        for d in (leaf.data.struct for leaf in n.directory.entries)],
-     [(1, [b"<dpiAwareness xmlns='http://schemas.microsoft.com/SMI/2016/WindowsSettings'>"
-           b"PerMonitorV2, PerMonitor</dpiAwareness>"])]),
+    ("a manifest, id 1", lambda pe: [[n.id for n in e.directory.entries] for e in
+                                     pe.DIRECTORY_ENTRY_RESOURCE.entries if e.id == 24], [[1]]),
+    ("aware of each monitor's DPI", lambda pe: pe.write().count(b"<dpiAwareness xmlns='http://"
+     b"schemas.microsoft.com/SMI/2016/WindowsSettings'>PerMonitorV2, PerMonitor</dpiAwareness>"), 1),
 ]
 
 # Instructions that a 486 lacks, as objdump -d writes them (after any prefixes, such as lock or

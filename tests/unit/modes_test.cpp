@@ -109,8 +109,8 @@ Case Stdin(const char* name, Setup setup, std::deque<FakeRead> reads, int exitCo
     return {name, {}, setup, reads, exitCode, dialogs, clipboard, unread};
 }
 Case Line(const char* name, std::u16string line, Setup setup, std::vector<std::string> dialogs,
-          Clipboard clipboard, int exitCode = 0) {
-    return {name, {}, setup, {}, exitCode, dialogs, clipboard, "", line};
+          Clipboard clipboard) {
+    return {name, {}, setup, {}, 0, dialogs, clipboard, "", line};
 }
 Case Piped(const char* name, Setup setup, std::string input, Clipboard clipboard,
            std::string unread = "") {  // a pipe's input in one piece, read to the limit
@@ -158,9 +158,8 @@ const Case Runs[] = {
           "e"},
          [](FakeScript& s) { Ansi<65001>(s), s.globalAllocsBeforeFailure = 1; }, 0, {ArgsPrompt(1)},
          {{1, Utf8}}),
-    // Started with a Unicode command line (PowerShell, Windows Terminal, Explorer): where the ANSI
-    // line that Windows made of it lost or changed a character, the Unicode one is split and goes
-    // as Unicode; the ANSI one where it holds every character, and on Windows 98.
+    // Started with a Unicode command line: split and handed over as Unicode where the ANSI copy
+    // lost or changed a character; the ANSI line where it holds all, and on Windows 98.
     Line("LineInAnsiCodePage", u"t a \"b c\" Grüße", Nothing, {ArgsPrompt(3)},
          Handed("a\r\nb c\r\nGr\374\337e\r\n")),
     Line("LineCyrillic", u"t Привет \"☃ x\"", Nothing, {ArgsPrompt(2)},
@@ -173,7 +172,6 @@ const Case Runs[] = {
          Unicode(u"😀\r\nx\uFFFDy\r\n")),
     Line("LineWindows98", u"t ＂a b＂", Windows98, {ArgsPrompt(1)}, Handed("a b\r\n")),
     Line("LineUnconvertible", u"t Привет", Ansi<1250>, {ArgsPrompt(1)}, Handed("??????\r\n")),
-    Line("LineNoBlock", u"t Привет", NoBlock, {ArgsPrompt(1), ArgsWarning(15)}, Untouched, 1),
     // Hand-off: a busy clipboard is tried for about a second; failure is exit code 1.
     Args("ClipboardBusyBriefly", {"a"}, Busy<300>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
     Args("ClipboardBusyOnLastTry", {"a"}, Busy<900>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
