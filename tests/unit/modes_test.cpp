@@ -108,9 +108,8 @@ Case Stdin(const char* name, Setup setup, std::deque<FakeRead> reads, int exitCo
            std::vector<std::string> dialogs, Clipboard clipboard, std::string unread = "") {
     return {name, {}, setup, reads, exitCode, dialogs, clipboard, unread};
 }
-Case Line(const char* name, std::u16string line, Setup setup, std::vector<std::string> dialogs,
-          Clipboard clipboard) {
-    return {name, {}, setup, {}, 0, dialogs, clipboard, "", line};
+Case Line(const char* name, std::u16string line, Setup setup, int count, Clipboard clipboard) {
+    return {name, {}, setup, {}, 0, {ArgsPrompt(count)}, clipboard, "", line};
 }
 Case Piped(const char* name, Setup setup, std::string input, Clipboard clipboard,
            std::string unread = "") {  // a pipe's input in one piece, read to the limit
@@ -158,20 +157,15 @@ const Case Runs[] = {
           "e"},
          [](FakeScript& s) { Ansi<65001>(s), s.globalAllocsBeforeFailure = 1; }, 0, {ArgsPrompt(1)},
          {{1, Utf8}}),
-    // Started with a Unicode command line: split and handed over as Unicode where the ANSI copy
-    // lost or changed a character; the ANSI line where it holds all, and on Windows 98.
-    Line("LineInAnsiCodePage", u"t a \"b c\" Grüße", Nothing, {ArgsPrompt(3)},
-         Handed("a\r\nb c\r\nGr\374\337e\r\n")),
-    Line("LineCyrillic", u"t Привет \"☃ x\"", Nothing, {ArgsPrompt(2)},
-         Unicode(u"Привет\r\n☃ x\r\n")),
-    Line("LineLookAlikes", u"t ＂a b＂ c　d ＼\"e f\"", Nothing, {ArgsPrompt(4)},
+    // Whole starts: the Unicode command line, as Unicode, where the ANSI copy lost a character.
+    Line("LineAnsi", u"t a \"b c\" Grüße", Nothing, 3, Handed("a\r\nb c\r\nGr\374\337e\r\n")),
+    Line("LineCyrillic", u"t Привет \"☃ x\"", Nothing, 2, Unicode(u"Привет\r\n☃ x\r\n")),
+    Line("LineLookAlikes", u"t ＂a b＂ c　d ＼\"e f\"", Nothing, 4,
          Unicode(u"＂a\r\nb＂\r\nc　d\r\n＼e f\r\n")),
-    Line("LineYenUnder932", u"t ¥\"q rП\" s", Ansi<932>, {ArgsPrompt(2)},
-         Unicode(u"¥q rП\r\ns\r\n")),
-    Line("LineSurrogates", u"t 😀 x\xD800y", Nothing, {ArgsPrompt(2)},
-         Unicode(u"😀\r\nx\uFFFDy\r\n")),
-    Line("LineWindows98", u"t ＂a b＂", Windows98, {ArgsPrompt(1)}, Handed("a b\r\n")),
-    Line("LineUnconvertible", u"t Привет", Ansi<1250>, {ArgsPrompt(1)}, Handed("??????\r\n")),
+    Line("LineYenUnder932", u"t ¥\"q rП\" s", Ansi<932>, 2, Unicode(u"¥q rП\r\ns\r\n")),
+    Line("LineSurrogates", u"t 😀 x\xD800y", Nothing, 2, Unicode(u"😀\r\nx\uFFFDy\r\n")),
+    Line("LineWindows98", u"t ＂a b＂", Windows98, 1, Handed("a b\r\n")),
+    Line("LineUnconvertible", u"t Привет", Ansi<1250>, 1, Handed("??????\r\n")),
     // Hand-off: a busy clipboard is tried for about a second; failure is exit code 1.
     Args("ClipboardBusyBriefly", {"a"}, Busy<300>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
     Args("ClipboardBusyOnLastTry", {"a"}, Busy<900>, 0, {ArgsPrompt(1)}, Handed("a\r\n")),
